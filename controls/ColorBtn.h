@@ -1,0 +1,66 @@
+// A push button that paints its own face in ButtonColor instead of the
+// scheme's button colour. Everything else (caption, font, enabled state,
+// clicks, cursor, focus) is the plain push button's.
+#pragma once
+
+#include <QPushButton>
+
+#include "controls/Colors.h"
+
+class QPainter;
+
+class TColorBtn : public QPushButton {
+  Q_OBJECT
+  Q_PROPERTY(quint32 ButtonColor READ ButtonColor WRITE SetButtonColor)
+  Q_PROPERTY(bool Frame3D READ Frame3D WRITE SetFrame3D)
+
+ public:
+  // What a paint request says about the button at that moment.
+  struct ItemState {
+    bool pressed = false;
+    bool disabled = false;
+    bool focused = false;
+  };
+
+  explicit TColorBtn(QWidget* parent = nullptr);
+  ~TColorBtn() override;
+
+  TColor ButtonColor() const { return buttonColor_; }
+  // Repaints only when the colour really changes.
+  void SetButtonColor(TColor color);
+
+  bool Frame3D() const { return frame3D_; }
+  // Takes effect at the next paint; does not repaint by itself.
+  void SetFrame3D(bool value) { frame3D_ = value; }
+
+  // True while this is the window's active button: the focused button, or
+  // the default button while the focus is on something that is no button.
+  bool IsActiveButton() const { return active_; }
+  // The focus-change notification; stores the flag and does not repaint.
+  void SetButtonStyle(bool active) { active_ = active; }
+
+  // Paints the whole control for the given state onto painter, whose origin
+  // is the control's top-left corner.
+  void PaintItem(QPainter& painter, const ItemState& state);
+
+  // Where the caption goes when centred in rect (the caption's measured
+  // size, placed by integer halves of the free space).
+  QRect CaptionRect(const QRect& rect) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  // The second press of a double click is a press like the first.
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  void OnFocusChanged(QWidget* now);
+  // Draws the push-button frame inside rect and returns its interior.
+  QRect DrawPushFrame(QPainter& painter, const QRect& rect, bool pushed, bool inactive) const;
+  void DrawCaption(QPainter& painter, const QRect& rect, bool disabled) const;
+  void DrawFocusRect(QPainter& painter, const QRect& rect) const;
+  QColor System(TColor color) const { return ToQColor(color, palette()); }
+
+  bool active_ = false;
+  bool frame3D_ = false;
+  TColor buttonColor_ = clBtnFace;
+};
