@@ -1,0 +1,156 @@
+#include "emulator/KeyboardComposite.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace emulator {
+
+const char* ModeName(KeyboardComposite::Mode mode) {
+  switch (mode) {
+    case KeyboardComposite::Mode::kOff:
+      return "off";
+    case KeyboardComposite::Mode::kApplication:
+      return "application mode";
+    case KeyboardComposite::Mode::kSwitching:
+      return "restarting";
+    case KeyboardComposite::Mode::kBootLoader:
+      return "boot loader";
+  }
+  return "?";
+}
+
+KeyboardComposite::KeyboardComposite(KeyboardTransport& transport,
+                                     BootLoaderFactory bootLoaderFactory, Options options,
+                                     LogSink log)
+    : transport_(transport),
+      bootLoaderFactory_(std::move(bootLoaderFactory)),
+      options_(options),
+      log_(std::move(log)),
+      version_(options.application.version),
+      self_(std::make_shared<KeyboardComposite*>(this)) {
+  if (!bootLoaderFactory_) throw std::invalid_argument("the keyboard needs a boot loader");
+}
+
+KeyboardComposite::~KeyboardComposite() {
+  *self_ = nullptr;
+  UnplugAll();
+}
+
+void KeyboardComposite::Start() {
+  if (options_.startInBootLoader) {
+    PlugBootLoader();
+  } else {
+    PlugApplication();
+  }
+}
+
+KeyboardComposite::Mode KeyboardComposite::CurrentMode() const {
+  std::lock_guard lock(mutex_);
+  return mode_;
+}
+
+std::uint16_t KeyboardComposite::Version() const {
+  std::lock_guard lock(mutex_);
+  return version_;
+}
+
+void KeyboardComposite::SetModeObserver(std::function<void(Mode)> observer) {
+  observer_ = std::move(observer);
+}
+
+void KeyboardComposite::Log(const std::string& line) {
+  if (log_) log_(line);
+}
+
+void KeyboardComposite::EnterMode(Mode mode) {
+  {
+    std::lock_guard lock(mutex_);
+    mode_ = mode;
+  }
+  if (observer_) observer_(mode);
+}
+
+void KeyboardComposite::PlugApplication() {
+  KeyboardModel::Options application = options_.application;
+  application.version = Version();
+  std::weak_ptr<KeyboardComposite*> weak = self_;
+  auto onUpdate = [weak] {
+    if (auto self = weak.lock(); self && *self) (*self)->OnUpdateCommand();
+  };
+  application_ = std::make_unique<KeyboardModel>(application, log_, onUpdate);
+  for (const auto& model : application_->Interfaces()) plugged_.push_back(transport_.Plug(model));
+  char line[96];
+  std::snprintf(line, sizeof line, "application mode %04X:%04X, version %04X, %d collections",
+                kKeyboardVendorId, kKeyboardProductId, application.version,
+                application_->CollectionCount());
+  Log(line);
+  EnterMode(Mode::kApplication);
+}
+
+void KeyboardComposite::PlugBootLoader() {
+  std::weak_ptr<KeyboardComposite*> weak = self_;
+  const unsigned generation = ++bootLoaderGeneration_;
+  BootLoaderHooks hooks;
+  hooks.startUserFirmware = [weak, generation](std::uint16_t version) {
+    if (auto self = weak.lock(); self && *self) (*self)->OnStartUserFirmware(generation, version);
+  };
+  bootLoader_ = bootLoaderFactory_(hooks);
+  if (!bootLoader_) throw std::runtime_error("no boot-loader model");
+  plugged_.push_back(transport_.Plug(bootLoader_));
+  const DeviceIdentity& identity = bootLoader_->Identity();
+  char line[64];
+  std::snprintf(line, sizeof line, "boot loader %04X:%04X", identity.vendorId, identity.productId);
+  Log(line);
+  EnterMode(Mode::kBootLoader);
+}
+
+void KeyboardComposite::UnplugAll() {
+  for (KeyboardTransport::DeviceId id : plugged_) transport_.Unplug(id);
+  plugged_.clear();
+}
+
+// Runs on the writing thread, inside the transport's delivery of the report:
+// the switch itself runs later on the transport's thread.
+void KeyboardComposite::OnUpdateCommand() {
+  std::weak_ptr<KeyboardComposite*> weak = self_;
+  transport_.Post(std::chrono::milliseconds(0), [weak] {
+    auto self = weak.lock();
+    if (!self || !*self) return;
+    KeyboardComposite& keyboard = **self;
+    if (keyboard.CurrentMode() != Mode::kApplication) return;
+    keyboard.Log("leaving application mode for the boot loader");
+    keyboard.UnplugAll();
+    keyboard.EnterMode(Mode::kSwitching);
+    keyboard.transport_.Post(keyboard.options_.switchPause, [weak] {
+      if (auto again = weak.lock(); again && *again) (*again)->PlugBootLoader();
+    });
+  });
+}
+
+void KeyboardComposite::OnStartUserFirmware(unsigned generation, std::uint16_t version) {
+  std::weak_ptr<KeyboardComposite*> weak = self_;
+  transport_.Post(std::chrono::milliseconds(0), [weak, generation, version] {
+    auto self = weak.lock();
+    if (!self || !*self) return;
+    KeyboardComposite& keyboard = **self;
+    // Only the boot loader that is present now may end its own mode.
+    if (keyboard.CurrentMode() != Mode::kBootLoader ||
+        generation != keyboard.bootLoaderGeneration_) {
+      return;
+    }
+    char line[64];
+    std::snprintf(line, sizeof line, "boot loader starts the user firmware, version %04X", version);
+    keyboard.Log(line);
+    keyboard.UnplugAll();
+    {
+      std::lock_guard lock(keyboard.mutex_);
+      keyboard.version_ = version;
+    }
+    keyboard.EnterMode(Mode::kSwitching);
+    keyboard.transport_.Post(keyboard.options_.switchPause, [weak] {
+      if (auto again = weak.lock(); again && *again) (*again)->PlugApplication();
+    });
+  });
+}
+
+}  // namespace emulator
