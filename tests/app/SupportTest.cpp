@@ -1,0 +1,134 @@
+// The window's helpers that need no device: the picture, the burner's
+// command line and the error texts.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/BurnerLauncher.h"
+#include "app/JpegImage.h"
+#include "app/SystemErrorText.h"
+
+namespace {
+
+const QString kLogo = QStringLiteral(KB_SOURCE_DIR "/app/resources/logo.jpg");
+
+TEST(JpegImage, DecodesThePictureOfTheWindow) {
+  const JpegDecodeResult result = LoadJpeg(kLogo);
+  ASSERT_FALSE(result.image.isNull()) << result.error.toStdString();
+  EXPECT_EQ(result.image.width(), 296);
+  EXPECT_EQ(result.image.height(), 96);
+  // A dark blue band at the top, a lighter one at the bottom: the pixels
+  // really came out of the decoder.
+  const QColor top = result.image.pixelColor(2, 2);
+  const QColor bottom = result.image.pixelColor(2, 93);
+  EXPECT_GT(top.blue(), top.red());
+  EXPECT_GT(bottom.blue(), top.blue());
+}
+
+TEST(JpegImage, DamagedOrMissingDataGivesNoPictureAndAReason) {
+  QFile file(kLogo);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray good = file.readAll();
+
+  const JpegDecodeResult empty = DecodeJpeg(QByteArray());
+  EXPECT_TRUE(empty.image.isNull());
+  EXPECT_FALSE(empty.error.isEmpty());
+
+  const JpegDecodeResult garbage = DecodeJpeg(QByteArray("this is no picture at all"));
+  EXPECT_TRUE(garbage.image.isNull());
+  EXPECT_FALSE(garbage.error.isEmpty());
+
+  const JpegDecodeResult truncated = DecodeJpeg(good.left(good.size() / 2));
+  EXPECT_TRUE(truncated.image.isNull());
+  EXPECT_FALSE(truncated.error.isEmpty());
+
+  QByteArray corrupted = good;
+  for (qsizetype i = 20; i < 200 && i < corrupted.size(); ++i) corrupted[i] = char(0xFF);
+  const JpegDecodeResult broken = DecodeJpeg(corrupted);
+  EXPECT_TRUE(broken.image.isNull());
+
+  const JpegDecodeResult missing = LoadJpeg(QStringLiteral("/nonexistent/picture.jpg"));
+  EXPECT_TRUE(missing.image.isNull());
+  EXPECT_TRUE(missing.error.contains(QStringLiteral("/nonexistent/picture.jpg")));
+}
+
+void MakeExecutable(const QString& path, bool executable = true) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("#!/bin/sh\n");
+  file.close();
+  ::chmod(QFile::encodeName(path).constData(), executable ? 0755 : 0644);
+}
+
+TEST(BurnerLauncher, ProgramIsFoundBesideKbupdateFirstThenOnPathNeverInTheCurrentDirectory) {
+  QTemporaryDir root;
+  ASSERT_TRUE(root.isValid());
+  const QString appDir = root.filePath("app dir");
+  const QString binA = root.filePath("binA");
+  const QString binB = root.filePath("binB");
+  const QString cwd = root.filePath("cwd");
+  for (const QString& d : {appDir, binA, binB, cwd}) ASSERT_TRUE(QDir().mkpath(d));
+
+  MakeExecutable(QDir(binB).filePath("mcuprog"));
+  MakeExecutable(QDir(cwd).filePath("mcuprog"));
+  MakeExecutable(QDir(binA).filePath("mcuprog"), false);  // not executable: skipped
+  const QString previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(cwd));
+
+  // Empty, "." and relative PATH entries would mean the current directory.
+  const QString path = QStringLiteral("::.:cwd:") + binA + ":" + binB;
+  EXPECT_EQ(ResolveProgram("mcuprog", appDir, path), QDir(binB).filePath("mcuprog"));
+
+  MakeExecutable(QDir(appDir).filePath("mcuprog"));
+  EXPECT_EQ(ResolveProgram("mcuprog", appDir, path), QDir(appDir).filePath("mcuprog"));
+
+  EXPECT_EQ(ResolveProgram("mcuprog", QString(), QStringLiteral(".:")), QString());
+  EXPECT_EQ(ResolveProgram("absent", appDir, path), QString());
+  EXPECT_EQ(ResolveProgram("../cwd/mcuprog", appDir, path), QString());
+  QDir::setCurrent(previous);
+}
+
+TEST(BurnerLauncher, FirmwarePathAndConsoleCommandKeepTheArgumentWhole) {
+  const QString dir = QStringLiteral("/opt/My Tools/kb update/");
+  EXPECT_EQ(FirmwarePathIn(dir), QStringLiteral("/opt/My Tools/kb update/USBKeyboard.MTP"));
+  EXPECT_EQ(FirmwarePathIn("/usr/bin"), QStringLiteral("/usr/bin/USBKeyboard.MTP"));
+  const QString longDir = QStringLiteral("/") + QString(300, QLatin1Char('d'));
+  EXPECT_EQ(FirmwarePathIn(longDir).size(), longDir.size() + 16);
+
+  const QString firmware = FirmwarePathIn(dir);
+  const LaunchCommand direct = ConsoleCommand("/bin/mcuprog", firmware, true, "/usr/bin/xterm");
+  EXPECT_EQ(direct.program, QStringLiteral("/bin/mcuprog"));
+  EXPECT_EQ(direct.arguments, QStringList{firmware});
+
+  const LaunchCommand viaTerminal =
+      ConsoleCommand("/bin/mcuprog", firmware, false, "/usr/bin/x-terminal-emulator");
+  EXPECT_EQ(viaTerminal.program, QStringLiteral("/usr/bin/x-terminal-emulator"));
+  EXPECT_EQ(viaTerminal.arguments, (QStringList{"-e", "/bin/mcuprog", firmware}));
+
+  const LaunchCommand noTerminal = ConsoleCommand("/bin/mcuprog", firmware, false, QString());
+  EXPECT_EQ(noTerminal.program, QStringLiteral("/bin/mcuprog"));
+  EXPECT_EQ(BurnerProgramName(), QStringLiteral("mcuprog"));
+}
+
+TEST(BurnerLauncher, AMissingBurnerIsReportedNotStarted) {
+  ProcessBurnerLauncher launcher;
+  const LaunchResult result = launcher.Launch("kbupdate-test-no-such-burner", "/tmp/x.MTP");
+  EXPECT_FALSE(result.started);
+  EXPECT_TRUE(result.error.contains("kbupdate-test-no-such-burner"));
+}
+
+TEST(SystemErrorText, MessagesAreTrimmedOfBlanksControlsAndFullStops) {
+  EXPECT_EQ(TrimErrorMessage(SystemErrorMessage(5)), QStringLiteral("Access is denied"));
+  EXPECT_EQ(TrimErrorMessage(QStringLiteral("Gone. .\r\n\t ")), QStringLiteral("Gone"));
+  EXPECT_EQ(TrimErrorMessage(QStringLiteral("a.b")), QStringLiteral("a.b"));
+  EXPECT_EQ(TrimErrorMessage(QString(300, QLatin1Char('x'))).size(), 255);
+  EXPECT_EQ(TrimErrorMessage(QString(254, QLatin1Char('x')) + "  y"),
+            QString(254, QLatin1Char('x')));
+  EXPECT_TRUE(TrimErrorMessage(SystemErrorMessage(0x12345)).contains("74565"));
+}
+
+}  // namespace
