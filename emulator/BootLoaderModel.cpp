@@ -1,0 +1,530 @@
+#include "emulator/BootLoaderModel.h"
+
+#include <algorithm>
+
+namespace emulator {
+
+namespace proto = isp::protocol;
+using proto::Command;
+using proto::Frame;
+using proto::Status;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr std::uint16_t kLoaderVersion = 0x0100;
+constexpr std::size_t kCodeBytes = static_cast<std::size_t>(proto::kPageSize) * proto::kPageCount;
+
+std::span<const std::uint8_t> Body(const Frame& frame) {
+  return std::span<const std::uint8_t>(frame).subspan(proto::kBodyAt);
+}
+std::span<std::uint8_t> Data(Frame& frame) {
+  return std::span<std::uint8_t>(frame).subspan(proto::kDataAt);
+}
+Frame Answer(const Frame& request, Status status) {
+  return proto::MakeAnswer(request[proto::kCommandAt], request[proto::kSequenceAt], status);
+}
+
+}  // namespace
+
+BootLoaderModel::BootLoaderModel() : code_(kCodeBytes, 0xFF), option_(proto::kOptionSize, 0xFF) {
+  identity_.vendorId = proto::kVendorId;
+  identity_.productId = proto::kProductId;
+  identity_.versionNumber = kLoaderVersion;
+  identity_.manufacturer = u"kbupdate";
+  identity_.product = u"USB Keyboard Boot Loader";
+  identity_.reportDescriptor.assign(proto::kReportDescriptor.begin(),
+                                    proto::kReportDescriptor.end());
+}
+
+BootLoaderModel::~BootLoaderModel() {
+  {
+    std::lock_guard lock(hostMutex_);
+    stopping_ = true;
+  }
+  queueChanged_.notify_all();
+  if (delivery_.joinable()) delivery_.join();
+}
+
+void BootLoaderModel::Attach(DeviceHost* host) {
+  {
+    std::lock_guard lock(hostMutex_);
+    host_ = host;
+    queue_.clear();
+  }
+  queueChanged_.notify_all();
+  // Plugged in again: a fresh start of the boot loader, the flash kept.
+  std::lock_guard lock(mutex_);
+  stream_ = {};
+  lastRequest_.reset();
+}
+
+void BootLoaderModel::SetTiming(const Timing& timing) {
+  std::lock_guard lock(mutex_);
+  timing_ = timing;
+  std::lock_guard hostLock(hostMutex_);
+  inLinkPerReport_ = timing.perReport;
+  if (timing.perReport.count() > 0 && !delivery_.joinable())
+    delivery_ = std::thread([this] { DeliveryLoop(); });
+}
+
+void BootLoaderModel::InjectFault(const Fault& fault) {
+  std::lock_guard lock(mutex_);
+  fault_ = fault;
+  faultStruck_ = false;
+}
+
+void BootLoaderModel::ClearFaults() {
+  std::lock_guard lock(mutex_);
+  fault_ = {};
+  stalled_ = false;
+}
+
+bool BootLoaderModel::FaultStruck() const {
+  std::lock_guard lock(mutex_);
+  return faultStruck_;
+}
+
+void BootLoaderModel::SetStartHandler(std::function<void(std::uint16_t)> handler) {
+  std::lock_guard lock(mutex_);
+  startHandler_ = std::move(handler);
+}
+
+std::vector<std::uint8_t> BootLoaderModel::CodeFlash() const {
+  std::lock_guard lock(mutex_);
+  return code_;
+}
+
+std::vector<std::uint8_t> BootLoaderModel::OptionArea() const {
+  std::lock_guard lock(mutex_);
+  return option_;
+}
+
+void BootLoaderModel::PokeCode(std::size_t offset, std::span<const std::uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  for (std::size_t i = 0; i < bytes.size() && offset + i < code_.size(); ++i)
+    code_[offset + i] = bytes[i];
+}
+
+std::uint16_t BootLoaderModel::VersionLocked() const {
+  return static_cast<std::uint16_t>(option_[0] | (option_[1] << 8));
+}
+
+std::uint16_t BootLoaderModel::FirmwareVersion() const {
+  std::lock_guard lock(mutex_);
+  return VersionLocked();
+}
+
+std::uint64_t BootLoaderModel::ReportsReceived() const {
+  std::lock_guard lock(mutex_);
+  return reportsReceived_;
+}
+
+std::uint64_t BootLoaderModel::AnswersSent() const {
+  std::lock_guard lock(hostMutex_);
+  return answersSent_;
+}
+
+std::uint64_t BootLoaderModel::PagesErased() const {
+  std::lock_guard lock(mutex_);
+  return pagesErased_;
+}
+
+bool BootLoaderModel::Strikes(Operation operation, std::optional<std::uint32_t> page,
+                              FaultKind kind) {
+  if (fault_.kind != kind) return false;
+  if (fault_.operation != Operation::kAny && fault_.operation != operation) return false;
+  if (fault_.page && page && *fault_.page != *page) return false;
+  if (fault_.page && !page &&
+      (operation == Operation::kErase || operation == Operation::kWrite ||
+       operation == Operation::kVerify))
+    return false;
+  faultStruck_ = true;
+  if (kind == FaultKind::kStall) {
+    stalled_ = true;
+  }
+  fault_ = {};
+  return true;
+}
+
+void BootLoaderModel::OnOutputReport(std::span<const std::uint8_t> report) {
+  Clock::time_point arrival{};
+  {
+    std::lock_guard lock(mutex_);
+    ++reportsReceived_;
+    if (timing_.perReport.count() > 0) {
+      outLinkFree_ = std::max(Clock::now(), outLinkFree_) + timing_.perReport;
+      arrival = outLinkFree_;
+    }
+  }
+  // The report needs its time on the link before the device sees it.
+  if (arrival != Clock::time_point{}) std::this_thread::sleep_until(arrival);
+  if (report.size() < proto::kReportSize || report[0] != proto::kReportId) return;
+  Frame request{};
+  std::copy_n(report.begin() + 1, proto::kFrameSize, request.begin());
+
+  Outcome out;
+  std::function<void(std::uint16_t)> startHandler;
+  std::uint16_t version = 0;
+  {
+    std::lock_guard lock(mutex_);
+    if (stalled_) return;
+    Handle(request, out);
+    if (out.start) {
+      startHandler = startHandler_;
+      version = VersionLocked();
+    }
+  }
+  if (out.answer) Send(*out.answer, out.start);
+  if (out.disconnect || (out.start && !startHandler)) {
+    std::lock_guard lock(hostMutex_);
+    if (host_ != nullptr) host_->Reenumerate(nullptr);
+  } else if (out.start) {
+    startHandler(version);
+  }
+}
+
+void BootLoaderModel::Handle(const Frame& request, Outcome& out) {
+  if (!proto::FrameIntact(request)) {
+    out.answer = Answer(request, Status::kBadFrame);
+    return;
+  }
+  const auto command = static_cast<Command>(request[proto::kCommandAt]);
+  const std::span<const std::uint8_t> key(request.data(), proto::kCrcOffset);
+  if (command != Command::kData && command != Command::kIdentify && lastRequest_ &&
+      std::equal(key.begin(), key.end(), lastRequest_->begin())) {
+    // The host did not get our answer: repeat it, do not execute again.
+    out.answer = lastAnswer_;
+  } else {
+    // Any command but data ends a write stream that is still open.
+    if (command != Command::kData) stream_.active = false;
+    switch (command) {
+      case Command::kIdentify: {
+        lastRequest_.reset();
+        if (Strikes(Operation::kIdentify, std::nullopt, FaultKind::kDisconnect)) {
+          out.disconnect = true;
+          return;
+        }
+        Frame answer = Answer(request, Status::kOk);
+        auto data = Data(answer);
+        isp::PutU32(data, 0, proto::kTargetId);
+        isp::PutU16(data, 4, proto::kPageSize);
+        isp::PutU16(data, 6, proto::kPageCount);
+        isp::PutU16(data, 8, proto::kOptionSize);
+        isp::PutU16(data, 10, kLoaderVersion);
+        data[12] = proto::kMaxErasePages;
+        data[13] = proto::kMaxVerifyPages;
+        out.answer = answer;
+        break;
+      }
+      case Command::kErase:
+        HandleErase(request, out);
+        break;
+      case Command::kWriteStart:
+        HandleWriteStart(request, out);
+        break;
+      case Command::kData:
+        HandleData(request, out);
+        break;
+      case Command::kVerify:
+        HandleVerify(request, out);
+        break;
+      case Command::kWriteOption:
+        HandleWriteOption(request, out);
+        break;
+      case Command::kStart:
+        HandleStart(request, out);
+        break;
+      default:
+        out.answer = Answer(request, Status::kBadCommand);
+        break;
+    }
+    if (out.answer) proto::SealFrame(*out.answer);
+    if (out.cache && out.answer) {
+      lastRequest_.emplace();
+      std::copy(key.begin(), key.end(), lastRequest_->begin());
+      lastAnswer_ = *out.answer;
+    }
+  }
+  if (!out.answer) return;
+  // Faults on the answer: which operation and page it belongs to.
+  Operation operation = Operation::kAny;
+  std::optional<std::uint32_t> firstPage;
+  std::uint32_t pages = 1;
+  switch (command) {
+    case Command::kIdentify:
+      operation = Operation::kIdentify;
+      break;
+    case Command::kErase:
+      operation = Operation::kErase;
+      firstPage = isp::GetU16(Body(request), 0);
+      pages = isp::GetU16(Body(request), 2);
+      break;
+    case Command::kWriteStart:
+      operation = Operation::kWrite;
+      break;
+    case Command::kData: {
+      operation = Operation::kWrite;
+      // The acknowledgement belongs to the last page it completes.
+      const std::uint32_t acked = isp::GetU24(Data(*out.answer), 0);
+      if (acked > 0)
+        firstPage = stream_.firstPage + (acked - 1) / static_cast<std::uint32_t>(proto::kPageSize);
+      break;
+    }
+    case Command::kVerify:
+      operation = Operation::kVerify;
+      firstPage = isp::GetU16(Body(request), 0);
+      pages = Body(request)[2];
+      break;
+    case Command::kWriteOption:
+      operation = Operation::kWriteOption;
+      break;
+    case Command::kStart:
+      operation = Operation::kStart;
+      break;
+  }
+  auto strikes = [&](FaultKind kind) {
+    if (!firstPage) return Strikes(operation, std::nullopt, kind);
+    for (std::uint32_t p = 0; p < pages; ++p)
+      if (Strikes(operation, *firstPage + p, kind)) return true;
+    return false;
+  };
+  if (strikes(FaultKind::kDropAnswer)) {
+    out.answer.reset();
+    out.start = false;
+  } else if (strikes(FaultKind::kCorruptAnswer)) {
+    (*out.answer)[proto::kDataAt + 5] ^= 0x5A;  // after the CRC was computed
+    out.start = false;
+  } else if (strikes(FaultKind::kStall)) {
+    out.answer.reset();
+    out.start = false;
+  }
+}
+
+void BootLoaderModel::HandleErase(const Frame& request, Outcome& out) {
+  const std::uint32_t first = isp::GetU16(Body(request), 0);
+  const std::uint32_t count = isp::GetU16(Body(request), 2);
+  out.cache = true;
+  if (count == 0 || count > proto::kMaxErasePages || first + count > proto::kPageCount) {
+    out.answer = Answer(request, Status::kBadArgument);
+    return;
+  }
+  for (std::uint32_t page = first; page < first + count; ++page) {
+    if (Strikes(Operation::kErase, page, FaultKind::kDisconnect)) {
+      out.disconnect = true;
+      out.cache = false;
+      return;
+    }
+    std::fill_n(code_.begin() + static_cast<std::ptrdiff_t>(page * proto::kPageSize),
+                proto::kPageSize, 0xFF);
+    ++pagesErased_;
+  }
+  if (timing_.perErasedPage.count() > 0) std::this_thread::sleep_for(timing_.perErasedPage * count);
+  Frame answer = Answer(request, Status::kOk);
+  isp::PutU16(Data(answer), 0, first);
+  isp::PutU16(Data(answer), 2, count);
+  out.answer = answer;
+}
+
+void BootLoaderModel::HandleWriteStart(const Frame& request, Outcome& out) {
+  const std::uint32_t first = isp::GetU16(Body(request), 0);
+  const std::uint32_t total = isp::GetU32(Body(request), 2);
+  out.cache = true;
+  if (first >= proto::kPageCount || total == 0 ||
+      total > (proto::kPageCount - first) * static_cast<std::uint32_t>(proto::kPageSize)) {
+    out.answer = Answer(request, Status::kBadArgument);
+    return;
+  }
+  stream_ = {};
+  stream_.active = true;
+  stream_.sequence = request[proto::kSequenceAt];
+  stream_.firstPage = static_cast<std::uint16_t>(first);
+  stream_.total = total;
+  stream_.page.reserve(proto::kPageSize);
+  out.answer = Answer(request, Status::kOk);
+}
+
+BootLoaderModel::Commit BootLoaderModel::CommitPage() {
+  const std::uint32_t page =
+      stream_.firstPage + stream_.committed / static_cast<std::uint32_t>(proto::kPageSize);
+  if (Strikes(Operation::kWrite, page, FaultKind::kDisconnect)) {
+    stream_.active = false;
+    return Commit::kDisconnect;
+  }
+  stream_.page.resize(proto::kPageSize, 0xFF);
+  auto flash = code_.begin() + static_cast<std::ptrdiff_t>(page * proto::kPageSize);
+  // Programming only clears bits, as real flash does; the read-back shows a
+  // page that was not erased.
+  for (std::size_t i = 0; i < proto::kPageSize; ++i) flash[i] &= stream_.page[i];
+  if (!std::equal(stream_.page.begin(), stream_.page.end(), flash)) {
+    stream_.active = false;
+    return Commit::kFailed;
+  }
+  stream_.committed = std::min(stream_.committed + proto::kPageSize, stream_.total);
+  stream_.page.clear();
+  return Commit::kDone;
+}
+
+void BootLoaderModel::HandleData(const Frame& request, Outcome& out) {
+  const std::uint32_t offset = isp::GetU24(Body(request), 0);
+  const std::uint32_t length = Body(request)[3];
+  if (!stream_.active || request[proto::kSequenceAt] != stream_.sequence) {
+    out.answer = Answer(request, Status::kNoStream);
+    return;
+  }
+  if (length == 0 || length > proto::kMaxDataBytes || offset + length > stream_.total) {
+    out.answer = Answer(request, Status::kBadArgument);
+    return;
+  }
+  const std::uint32_t end = offset + length;
+  auto acknowledge = [&](Status status, std::uint32_t value) {
+    Frame answer = Answer(request, status);
+    isp::PutU24(Data(answer), 0, value);
+    out.answer = answer;
+  };
+  if (end <= stream_.expected) {
+    // A repeat: the host may have lost our acknowledgement; tell it once.
+    if (!stream_.reacknowledged) {
+      stream_.reacknowledged = true;
+      acknowledge(Status::kOk, stream_.committed);
+    }
+    return;
+  }
+  if (offset > stream_.expected) {
+    if (stream_.gapReportedAt != stream_.expected) {
+      stream_.gapReportedAt = stream_.expected;
+      acknowledge(Status::kOutOfSequence, stream_.expected);
+    }
+    return;
+  }
+  const std::uint32_t before = stream_.committed;
+  for (std::uint32_t at = stream_.expected; at < end; ++at) {
+    stream_.page.push_back(Body(request)[4 + (at - offset)]);
+    ++stream_.expected;
+    const bool pageFull = stream_.page.size() == proto::kPageSize;
+    const bool streamDone = stream_.expected == stream_.total;
+    if (!pageFull && !streamDone) continue;
+    switch (CommitPage()) {
+      case Commit::kDone:
+        break;
+      case Commit::kDisconnect:
+        out.disconnect = true;
+        return;
+      case Commit::kFailed:
+        acknowledge(Status::kWriteFailed, stream_.committed);
+        return;
+    }
+  }
+  if (stream_.committed != before) {
+    stream_.reacknowledged = false;
+    acknowledge(Status::kOk, stream_.committed);
+  }
+}
+
+void BootLoaderModel::HandleVerify(const Frame& request, Outcome& out) {
+  const std::uint32_t first = isp::GetU16(Body(request), 0);
+  const std::uint32_t count = Body(request)[2];
+  out.cache = true;
+  if (count == 0 || count > proto::kMaxVerifyPages || first + count > proto::kPageCount) {
+    out.answer = Answer(request, Status::kBadArgument);
+    return;
+  }
+  std::uint32_t bitmap = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t page = first + i;
+    if (Strikes(Operation::kVerify, page, FaultKind::kDisconnect)) {
+      out.disconnect = true;
+      out.cache = false;
+      return;
+    }
+    const auto bytes = std::span<const std::uint8_t>(code_).subspan(
+        static_cast<std::size_t>(page) * proto::kPageSize, proto::kPageSize);
+    if (isp::Crc32(bytes) != isp::GetU32(Body(request), 3 + i * 4)) bitmap |= 1U << i;
+  }
+  Frame answer = Answer(request, Status::kOk);
+  isp::PutU16(Data(answer), 0, bitmap);
+  out.answer = answer;
+}
+
+void BootLoaderModel::HandleWriteOption(const Frame& request, Outcome& out) {
+  const std::uint32_t length = Body(request)[0];
+  out.cache = true;
+  if (length > proto::kOptionSize) {
+    out.answer = Answer(request, Status::kBadArgument);
+    return;
+  }
+  if (Strikes(Operation::kWriteOption, std::nullopt, FaultKind::kDisconnect)) {
+    out.disconnect = true;
+    out.cache = false;
+    return;
+  }
+  std::fill(option_.begin(), option_.end(), 0xFF);
+  std::copy_n(Body(request).begin() + 1, length, option_.begin());
+  Frame answer = Answer(request, Status::kOk);
+  isp::PutU32(Data(answer), 0, isp::Crc32(option_));
+  out.answer = answer;
+}
+
+void BootLoaderModel::HandleStart(const Frame& request, Outcome& out) {
+  out.cache = true;
+  if (Body(request)[0] != proto::kStartUserFirmware) {
+    out.answer = Answer(request, Status::kBadArgument);
+    return;
+  }
+  if (Strikes(Operation::kStart, std::nullopt, FaultKind::kDisconnect)) {
+    out.disconnect = true;
+    out.cache = false;
+    return;
+  }
+  const bool pageZeroErased = std::all_of(code_.begin(), code_.begin() + proto::kPageSize,
+                                          [](std::uint8_t b) { return b == 0xFF; });
+  if (pageZeroErased) {
+    out.answer = Answer(request, Status::kNoFirmware);
+    return;
+  }
+  out.answer = Answer(request, Status::kOk);
+  out.start = true;
+}
+
+void BootLoaderModel::Send(Frame answer, bool waitDelivered) {
+  std::array<std::uint8_t, proto::kReportSize> report{};
+  report[0] = proto::kReportId;
+  std::copy(answer.begin(), answer.end(), report.begin() + 1);
+  std::unique_lock lock(hostMutex_);
+  if (delivery_.joinable()) {
+    const auto due = std::max(Clock::now(), inLinkFree_) + inLinkPerReport_;
+    inLinkFree_ = due;
+    queue_.push_back(Pending{due, answer});
+    queueChanged_.notify_all();
+    if (waitDelivered)
+      queueChanged_.wait(lock, [this] { return queue_.empty() || host_ == nullptr || stopping_; });
+    return;
+  }
+  if (host_ == nullptr) return;
+  host_->SendInputReport(report);
+  ++answersSent_;
+}
+
+void BootLoaderModel::DeliveryLoop() {
+  std::unique_lock lock(hostMutex_);
+  for (;;) {
+    queueChanged_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    if (stopping_) return;
+    const auto due = queue_.front().due;
+    if (Clock::now() < due) {
+      queueChanged_.wait_until(lock, due);
+      continue;  // look again: the queue may have been cleared meanwhile
+    }
+    std::array<std::uint8_t, proto::kReportSize> report{};
+    report[0] = proto::kReportId;
+    std::copy(queue_.front().frame.begin(), queue_.front().frame.end(), report.begin() + 1);
+    queue_.pop_front();
+    if (host_ != nullptr) {
+      host_->SendInputReport(report);
+      ++answersSent_;
+    }
+    queueChanged_.notify_all();
+  }
+}
+
+}  // namespace emulator

@@ -1,0 +1,175 @@
+// The exported operations: one connection and one loaded image per process,
+// used from one thread; only the progress is read from elsewhere.
+#include "isp/IspDll.h"
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "isp/IspDllInternals.h"
+#include "isp/IspSession.h"
+#include "isp/MtpFormat.h"
+#include "isp/Utf16.h"
+
+namespace {
+
+struct LibraryState {
+  std::atomic<int> progress{100};
+  isp::LinkSettings settings;
+  std::unique_ptr<isp::IspSession> session;
+  std::optional<isp::MtpImage> image;
+};
+
+LibraryState& State() {
+  static LibraryState state;
+  return state;
+}
+
+// Marks the operation finished, whatever its outcome, so that a caller
+// polling the progress always sees it reach 100.
+struct ProgressEnd {
+  ~ProgressEnd() { State().progress.store(100); }
+};
+
+bool Ready() {
+  return State().session && State().session->Connected();
+}
+
+template <typename T>
+void SetOut(T* slot, T value) {
+  if (slot != nullptr) *slot = value;
+}
+
+}  // namespace
+
+namespace isp {
+
+void SetLinkSettingsForTesting(const LinkSettings& settings) {
+  State().settings = settings;
+}
+
+std::uint64_t ReportsSentOnConnection() {
+  return State().session ? State().session->ReportsSent() : 0;
+}
+
+}  // namespace isp
+
+extern "C" {
+
+std::int32_t ConnectToBootloader() {
+  LibraryState& s = State();
+  s.progress.store(0);
+  ProgressEnd end;
+  s.session.reset();  // a new connection replaces the old one
+  auto session =
+      std::make_unique<isp::IspSession>(hidplatform::CurrentBackend(), s.settings, s.progress);
+  if (!session->Connect()) return -1;
+  s.session = std::move(session);
+  return 0;
+}
+
+std::int32_t LoadFile(const ISPDLL_CHAR* fileName, const std::uint8_t** program,
+                      std::uint32_t* programSize, const std::uint8_t** option,
+                      std::uint32_t* optionSize, const std::uint8_t** third,
+                      std::uint32_t* thirdSize) {
+  LibraryState& s = State();
+  s.progress.store(0);
+  ProgressEnd end;
+  // Whatever happens, the previous image is gone: a failed load must not
+  // leave an older file to be burned.
+  s.image.reset();
+  SetOut<const std::uint8_t*>(program, nullptr);
+  SetOut<const std::uint8_t*>(option, nullptr);
+  SetOut<const std::uint8_t*>(third, nullptr);
+  SetOut<std::uint32_t>(programSize, 0);
+  SetOut<std::uint32_t>(optionSize, 0);
+  SetOut<std::uint32_t>(thirdSize, 0);
+  if (fileName == nullptr || !Ready()) return -1;
+#if defined(_WIN32)
+  const auto path = isp::Utf16ToUtf8(reinterpret_cast<const char16_t*>(fileName));
+#else
+  const auto path = isp::Utf16ToUtf8(fileName);
+#endif
+  if (!path || path->empty()) return -1;
+  std::vector<std::uint8_t> bytes;
+  if (!isp::ReadWholeFile(*path, bytes)) return -1;
+  isp::MtpParseResult parsed = isp::ParseMtp(bytes);
+  if (parsed.error != isp::MtpError::kOk) return -1;
+  const isp::TargetInfo& target = s.session->Target();
+  if (!isp::CheckMtpFitsTarget(parsed.image, target.targetId, target.pageSize, target.pageCount,
+                               target.optionSize)
+           .empty())
+    return -1;
+  s.image = std::move(parsed.image);
+  const isp::MtpImage& image = *s.image;
+  SetOut(program, image.program.data());
+  SetOut(programSize, static_cast<std::uint32_t>(image.program.size()));
+  SetOut(option, image.option.empty() ? nullptr : image.option.data());
+  SetOut(optionSize, static_cast<std::uint32_t>(image.option.size()));
+  if (image.note) {
+    // A present but empty note still has an address, unlike a missing one.
+    static const std::uint8_t kEmpty = 0;
+    SetOut(third, image.note->empty() ? &kEmpty : image.note->data());
+    SetOut(thirdSize, static_cast<std::uint32_t>(image.note->size()));
+  }
+  return 0;
+}
+
+std::int32_t EraseByPage(std::int32_t firstPage, std::int32_t pageCount, std::int32_t area) {
+  LibraryState& s = State();
+  s.progress.store(0);
+  ProgressEnd end;
+  if (area != 0 || firstPage < 0 || pageCount <= 0 || !Ready()) return -1;
+  return s.session->Erase(static_cast<std::uint32_t>(firstPage),
+                          static_cast<std::uint32_t>(pageCount))
+             ? 0
+             : -1;
+}
+
+std::int32_t Program(std::int32_t area) {
+  LibraryState& s = State();
+  s.progress.store(0);
+  ProgressEnd end;
+  if (area != 0 || !s.image || !Ready()) return -1;
+  return s.session->Program(*s.image) ? 0 : -1;
+}
+
+std::int32_t VerifyByPage(std::int32_t firstPage, std::int32_t pageCount, std::int32_t area) {
+  LibraryState& s = State();
+  s.progress.store(0);
+  ProgressEnd end;
+  if (area != 0 || firstPage < 0 || pageCount <= 0 || !s.image || !Ready()) return -1;
+  switch (s.session->Verify(*s.image, static_cast<std::uint32_t>(firstPage),
+                            static_cast<std::uint32_t>(pageCount))) {
+    case isp::VerifyOutcome::kMatch:
+      return 0;
+    case isp::VerifyOutcome::kMismatch:
+      return 1;
+    case isp::VerifyOutcome::kFailed:
+      break;
+  }
+  return -1;
+}
+
+std::int32_t ExecuteProgramFrom(std::int32_t what) {
+  LibraryState& s = State();
+  s.progress.store(0);
+  ProgressEnd end;
+  if (what != isp::protocol::kStartUserFirmware || !Ready()) return -1;
+  return s.session->StartUserFirmware() ? 0 : -1;
+}
+
+std::int32_t SwitchToUserProgram() {
+  LibraryState& s = State();
+  ProgressEnd end;
+  // The boot loader has left (or is leaving) the bus; drop the connection.
+  s.session.reset();
+  return 0;
+}
+
+std::int32_t GetTransProgress() {
+  return State().progress.load();
+}
+
+}  // extern "C"

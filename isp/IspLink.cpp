@@ -1,0 +1,137 @@
+#include "isp/IspLink.h"
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+namespace isp {
+
+using protocol::Frame;
+namespace hp = hidplatform;
+
+IspLink::IspLink(hp::HidBackend& backend, LinkSettings settings)
+    : backend_(backend), settings_(settings) {}
+
+IspLink::~IspLink() {
+  CloseHandles();
+}
+
+void IspLink::CloseHandles() {
+  if (readHandle_ != hp::kInvalidHandle) {
+    if (readPending_) backend_.CancelRead(readHandle_);
+    backend_.Close(readHandle_);
+  }
+  if (writeHandle_ != hp::kInvalidHandle) backend_.Close(writeHandle_);
+  readHandle_ = writeHandle_ = hp::kInvalidHandle;
+  readPending_ = false;
+}
+
+bool IspLink::Open() {
+  CloseHandles();
+  broken_ = false;
+  std::vector<hp::InterfaceEntry> entries;
+  if (!backend_.EnumerateInterfaces(entries)) return false;
+  for (const hp::InterfaceEntry& entry : entries) {
+    const hp::Handle query = backend_.Open(entry.path, hp::Access::kQueryOnly);
+    if (query == hp::kInvalidHandle) continue;
+    hp::Attributes attributes;
+    std::unique_ptr<hp::PreparsedData> parsed;
+    const bool isLoader = backend_.GetAttributes(query, attributes) &&
+                          attributes.vendorId == protocol::kVendorId &&
+                          attributes.productId == protocol::kProductId &&
+                          (parsed = backend_.GetPreparsedData(query)) != nullptr;
+    backend_.Close(query);
+    if (!isLoader) continue;
+    const hp::Capabilities caps = parsed->caps();
+    if (caps.inputReportByteLength < protocol::kReportSize ||
+        caps.outputReportByteLength < protocol::kReportSize ||
+        caps.inputReportByteLength > readBuffer_.size())
+      continue;
+    writeHandle_ = backend_.Open(entry.path, hp::Access::kReadWrite);
+    readHandle_ = backend_.Open(entry.path, hp::Access::kOverlappedRead);
+    inputLength_ = caps.inputReportByteLength;
+    outputLength_ = caps.outputReportByteLength;
+    if (writeHandle_ != hp::kInvalidHandle && readHandle_ != hp::kInvalidHandle && StartRead())
+      return true;
+    CloseHandles();
+  }
+  return false;
+}
+
+bool IspLink::StartRead() {
+  readPending_ = backend_.StartRead(readHandle_, readBuffer_.data(), inputLength_);
+  if (!readPending_) broken_ = true;
+  return readPending_;
+}
+
+std::uint8_t IspLink::NextSequence() {
+  sequence_ = static_cast<std::uint8_t>(sequence_ == 255 ? 1 : sequence_ + 1);
+  return sequence_;
+}
+
+bool IspLink::Send(const Frame& frame) {
+  if (!IsOpen() || broken_) return false;
+  std::vector<std::uint8_t> report(outputLength_, 0);
+  report[0] = protocol::kReportId;
+  std::copy(frame.begin(), frame.end(), report.begin() + 1);
+  std::uint32_t written = 0;
+  if (!backend_.Write(writeHandle_, report.data(), report.size(), written) ||
+      written != report.size()) {
+    broken_ = true;
+    return false;
+  }
+  ++reportsSent_;
+  return true;
+}
+
+IspLink::Poll IspLink::Receive(Frame& out, int timeoutMs) {
+  if (!IsOpen() || broken_ || !readPending_) return Poll::kGone;
+  if (backend_.WaitRead(readHandle_, timeoutMs) == hp::WaitResult::kTimedOut) return Poll::kNothing;
+  readPending_ = false;
+  std::uint32_t bytes = 0;
+  if (!backend_.GetReadResult(readHandle_, bytes)) {
+    broken_ = true;
+    return Poll::kGone;
+  }
+  const bool shaped = bytes >= protocol::kReportSize && readBuffer_[0] == protocol::kReportId;
+  if (shaped) std::copy_n(readBuffer_.begin() + 1, protocol::kFrameSize, out.begin());
+  if (!StartRead()) return Poll::kGone;
+  if (!shaped || !protocol::FrameIntact(out)) return Poll::kDamaged;
+  return Poll::kFrame;
+}
+
+std::optional<Frame> IspLink::Exchange(Frame request) {
+  using Clock = std::chrono::steady_clock;
+  const std::uint8_t sequence = NextSequence();
+  request[protocol::kSequenceAt] = sequence;
+  protocol::SealFrame(request);
+  const std::uint8_t expectedCommand =
+      static_cast<std::uint8_t>(request[protocol::kCommandAt] | protocol::kAnswerFlag);
+  for (int attempt = 0; attempt < settings_.attempts; ++attempt) {
+    if (!Send(request)) return std::nullopt;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(settings_.answerTimeoutMs);
+    for (;;) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left < 0) break;
+      Frame answer{};
+      const Poll poll = Receive(answer, static_cast<int>(left));
+      if (poll == Poll::kGone) return std::nullopt;
+      if (poll == Poll::kNothing) break;
+      // A damaged answer is as good as none: ask again at once; the device
+      // repeats its answer without executing the request twice.
+      if (poll == Poll::kDamaged) break;
+      if (answer[protocol::kCommandAt] == expectedCommand &&
+          answer[protocol::kSequenceAt] == sequence) {
+        // The request itself arrived damaged: send it again.
+        if (answer[protocol::kStatusAt] == static_cast<std::uint8_t>(protocol::Status::kBadFrame))
+          break;
+        return answer;
+      }
+      // A stale answer to an earlier request: keep waiting.
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace isp

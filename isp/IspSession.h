@@ -1,0 +1,61 @@
+// The boot-loader operations ISPDLL offers, on one connection: identify,
+// erase, program (stream), verify, start. Each reports its progress in per
+// cent while it runs and leaves it at 100 when it ends, failed or not.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "hid/platform/HidBackend.h"
+#include "isp/IspLink.h"
+#include "isp/MtpFormat.h"
+
+namespace isp {
+
+struct TargetInfo {
+  std::uint32_t targetId = 0;
+  std::uint16_t pageSize = 0;
+  std::uint16_t pageCount = 0;
+  std::uint16_t optionSize = 0;
+  std::uint16_t loaderVersion = 0;
+  std::uint8_t maxErasePages = 0;
+  std::uint8_t maxVerifyPages = 0;
+};
+
+enum class VerifyOutcome { kMatch, kMismatch, kFailed };
+
+class IspSession {
+ public:
+  IspSession(hidplatform::HidBackend& backend, LinkSettings settings, std::atomic<int>& progress);
+
+  // Opens the boot loader and identifies it.
+  bool Connect();
+  bool Connected() const { return connected_; }
+  const TargetInfo& Target() const { return target_; }
+
+  bool Erase(std::uint32_t firstPage, std::uint32_t pageCount);
+  // Writes the program block from page 0 on, then the option block.
+  bool Program(const MtpImage& image);
+  VerifyOutcome Verify(const MtpImage& image, std::uint32_t firstPage, std::uint32_t pageCount);
+  bool StartUserFirmware();
+
+  // Counters for the benchmark.
+  std::uint64_t ReportsSent() const { return link_.ReportsSent(); }
+
+ private:
+  bool WriteStream(std::uint16_t firstPage, std::span<const std::uint8_t> bytes);
+  bool WriteOption(std::span<const std::uint8_t> bytes);
+  std::optional<protocol::Frame> Exchange(const protocol::Frame& request);
+  void SetProgress(std::uint64_t done, std::uint64_t total);
+  bool RangeValid(std::uint32_t firstPage, std::uint32_t pageCount) const;
+
+  IspLink link_;
+  std::atomic<int>& progress_;
+  TargetInfo target_;
+  bool connected_ = false;
+};
+
+}  // namespace isp
