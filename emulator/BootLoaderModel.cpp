@@ -106,6 +106,12 @@ void BootLoaderModel::PokeCode(std::size_t offset, std::span<const std::uint8_t>
     code_[offset + i] = bytes[i];
 }
 
+void BootLoaderModel::PokeOption(std::size_t offset, std::span<const std::uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  for (std::size_t i = 0; i < bytes.size() && offset + i < option_.size(); ++i)
+    option_[offset + i] = bytes[i];
+}
+
 std::uint16_t BootLoaderModel::VersionLocked() const {
   return static_cast<std::uint16_t>(option_[0] | (option_[1] << 8));
 }
@@ -140,10 +146,9 @@ bool BootLoaderModel::Strikes(Operation operation, std::optional<std::uint32_t> 
        operation == Operation::kVerify))
     return false;
   faultStruck_ = true;
-  if (kind == FaultKind::kStall) {
-    stalled_ = true;
-  }
-  fault_ = {};
+  if (kind == FaultKind::kStall) stalled_ = true;
+  if (--fault_.times <= 0 || (kind != FaultKind::kDropAnswer && kind != FaultKind::kCorruptAnswer))
+    fault_ = {};
   return true;
 }
 
@@ -466,7 +471,8 @@ void BootLoaderModel::HandleWriteOption(const Frame& request, Outcome& out) {
 }
 
 void BootLoaderModel::HandleStart(const Frame& request, Outcome& out) {
-  out.cache = true;
+  // Not remembered: a repeated START (its answer was lost, so the device
+  // did not start) is carried out again.
   if (Body(request)[0] != proto::kStartUserFirmware) {
     out.answer = Answer(request, Status::kBadArgument);
     return;

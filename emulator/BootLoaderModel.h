@@ -47,6 +47,9 @@ class BootLoaderModel : public DeviceModel {
     // The page at which the fault strikes (erase, write, verify); any page
     // when empty.
     std::optional<std::uint16_t> page;
+    // How many answers a dropped or corrupted answer fault strikes in a row
+    // (a retry meets it again while it lasts).
+    int times = 1;
   };
 
   BootLoaderModel();
@@ -73,6 +76,8 @@ class BootLoaderModel : public DeviceModel {
   std::vector<std::uint8_t> OptionArea() const;
   // Overwrites code bytes from offset on (a test sets up a flash state).
   void PokeCode(std::size_t offset, std::span<const std::uint8_t> bytes);
+  // Overwrites option bytes from offset on (a flash restored from a file).
+  void PokeOption(std::size_t offset, std::span<const std::uint8_t> bytes);
   std::uint16_t FirmwareVersion() const;
 
   std::uint64_t ReportsReceived() const;
