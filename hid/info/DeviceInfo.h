@@ -1,0 +1,35 @@
+// Everything the device information dialog shows, copied out of a device
+// object at one moment. The dialog keeps this copy, never the device, so the
+// device may go away while the dialog is open.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace hid {
+class THidDevice;
+}  // namespace hid
+
+struct DeviceInfo {
+  QString vendorName;
+  QString productName;
+  QString serialNumber;
+  std::uint16_t vendorId = 0;
+  std::uint16_t productId = 0;
+  std::uint16_t versionNumber = 0;
+  // Report lengths as the capabilities give them, counting the report-id byte.
+  int inputReportLength = 0;
+  int outputReportLength = 0;
+  int featureReportLength = 0;
+  // The non-empty strings among indices 1 to 255, in ascending order.
+  std::vector<std::pair<int, QString>> indexedStrings;
+  QStringList languages;
+};
+
+// Asks the device for all of it, in the dialog's order: names, attributes,
+// capabilities, indexed strings 1 to 255, language names.
+DeviceInfo ReadDeviceInfo(hid::THidDevice& device);
