@@ -499,13 +499,13 @@ void VirtualHidBus::SignalChange() {
 }
 
 void VirtualHidBus::DeliverInput(std::uint32_t deviceId, std::span<const std::uint8_t> report) {
-  if (report.empty()) return;
   std::lock_guard lock(mutex_);
   auto it = devices_.find(deviceId);
   if (it == devices_.end()) return;  // unplugged: the report goes nowhere
   const auto& device = it->second;
   std::size_t entry = 0;
-  if (device->parsed && device->parsed->collections.size() > 1) {
+  // An empty report (a read that completes with no data) goes to the first.
+  if (!report.empty() && device->parsed && device->parsed->collections.size() > 1) {
     auto owner = CollectionOfReport(*device->parsed, report[0]);
     if (!owner) return;  // no collection declares this report
     entry = *owner;
