@@ -192,6 +192,7 @@ void BootLoaderModel::OnOutputReport(std::span<const std::uint8_t> report) {
 void BootLoaderModel::Handle(const Frame& request, Outcome& out) {
   if (!proto::FrameIntact(request)) {
     out.answer = Answer(request, Status::kBadFrame);
+    proto::SealFrame(*out.answer);
     return;
   }
   const auto command = static_cast<Command>(request[proto::kCommandAt]);

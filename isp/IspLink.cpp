@@ -95,8 +95,11 @@ IspLink::Poll IspLink::Receive(Frame& out, int timeoutMs) {
   }
   const bool shaped = bytes >= protocol::kReportSize && readBuffer_[0] == protocol::kReportId;
   if (shaped) std::copy_n(readBuffer_.begin() + 1, protocol::kFrameSize, out.begin());
-  if (!StartRead()) return Poll::kGone;
-  if (!shaped || !protocol::FrameIntact(out)) return Poll::kDamaged;
+  // The next read starts at once; when the device has just left (after
+  // answering START, say), this answer still counts and the next Receive
+  // reports the loss.
+  const bool restarted = StartRead();
+  if (!shaped || !protocol::FrameIntact(out)) return restarted ? Poll::kDamaged : Poll::kGone;
   return Poll::kFrame;
 }
 

@@ -1,0 +1,97 @@
+#include "IspTestSupport.h"
+
+#include <fstream>
+
+#include "isp/IspDll.h"
+#include "isp/IspDllInternals.h"
+#include "isp/IspProtocol.h"
+
+namespace isptest {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "isp-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t state = seed;
+  for (auto& b : bytes) {
+    state = state * 1103515245U + 12345U;
+    b = static_cast<std::uint8_t>(state >> 16);
+  }
+  return bytes;
+}
+
+isp::MtpImage MakeImage(std::size_t programSize, std::uint32_t seed, std::uint16_t version) {
+  isp::MtpImage image;
+  image.targetId = isp::protocol::kTargetId;
+  image.pageSize = isp::protocol::kPageSize;
+  image.pageCount = isp::protocol::kPageCount;
+  image.program = Pattern(programSize, seed);
+  image.option = {static_cast<std::uint8_t>(version), static_cast<std::uint8_t>(version >> 8), 0x5A,
+                  0xA5};
+  return image;
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good());
+}
+
+std::vector<std::uint8_t> ExpectedFlash(const isp::MtpImage& image) {
+  std::vector<std::uint8_t> flash(
+      static_cast<std::size_t>(isp::protocol::kPageSize) * isp::protocol::kPageCount, 0xFF);
+  std::copy(image.program.begin(), image.program.end(), flash.begin());
+  return flash;
+}
+
+Loaded LoadFileAt(const std::filesystem::path& path) {
+  Loaded l;
+  const std::u16string name = path.u16string();
+  l.result = LoadFile(name.c_str(), &l.program, &l.programSize, &l.option, &l.optionSize, &l.third,
+                      &l.thirdSize);
+  return l;
+}
+
+BootLoaderFixture::BootLoaderFixture() {
+  // Short answer timeouts keep the fault tests quick; the logic is the same.
+  isp::SetLinkSettingsForTesting(isp::LinkSettings{150, 3});
+  deviceId_ = bus_.Plug(model_);
+}
+
+BootLoaderFixture::~BootLoaderFixture() {
+  // Drops the library's connection before the bus goes away.
+  SwitchToUserProgram();
+  isp::SetLinkSettingsForTesting(isp::LinkSettings{});
+}
+
+std::filesystem::path BootLoaderFixture::Save(const isp::MtpImage& image, const std::string& name) {
+  const auto path = dir_ / name;
+  WriteBytes(path, isp::SerializeMtp(image));
+  return path;
+}
+
+std::int32_t BootLoaderFixture::BurnUpToVerify(const std::filesystem::path& file) {
+  std::int32_t r = ConnectToBootloader();
+  if (r == -1) return r;
+  if ((r = LoadFileAt(file).result) == -1) return r;
+  if ((r = EraseByPage(0, 240, 0)) == -1) return r;
+  if ((r = Program(0)) == -1) return r;
+  return VerifyByPage(0, 240, 0);
+}
+
+void BootLoaderFixture::Replug() {
+  bus_.UnplugAll();
+  deviceId_ = bus_.Plug(model_);
+}
+
+}  // namespace isptest
