@@ -120,7 +120,15 @@ void THidDeviceReadThread::Start() {
             });
           }
         } else {
-          shared->lastError = backend.LastError();
+          // Without a platform call (the device is unplugged) the platform's
+          // last error would be stale or "success"; say what happened.
+          std::uint32_t error = backend.LastError();
+          if (!device.pluggedIn_) {
+            error = hidplatform::kErrorDeviceNotConnected;
+          } else if (error == hidplatform::kErrorSuccess) {
+            error = hidplatform::kErrorGenFailure;
+          }
+          shared->lastError = error;
           const std::int32_t pause = device.threadSleepTime_;
           handOver([shared] {
             THidDevice* dev = shared->device;
