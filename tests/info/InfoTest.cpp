@@ -98,6 +98,8 @@ TEST(InfoFormTest, DesignTextsPositionsAndFrame) {
 
 TEST(InfoFormTest, ListsFollowTheirEdgesWhenResized) {
   TInfoForm form;
+  form.show();
+  EXPECT_EQ(form.DevStrings->geometry(), QRect(232, 72, 161, 297));
   form.resize(form.width() + 100, form.height() + 50);
   EXPECT_EQ(form.DevStrings->geometry(), QRect(232, 72, 261, 347));
   EXPECT_EQ(form.LangStrings->geometry(), QRect(500, 72, 161, 347));
