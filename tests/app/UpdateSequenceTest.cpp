@@ -1,0 +1,162 @@
+// The user's path through an update: the update command, the removal, the
+// boot loader, and the start of the burner.
+#include <QDir>
+#include <QSignalSpy>
+
+#include "tests/app/WindowFixture.h"
+
+namespace apptest {
+namespace {
+
+TEST_F(WindowTest, UpdateWritesEveryInterfaceOnceAndLeavesOneLogLine) {
+  Open();
+  const std::uint32_t keyboard = PlugAndWait(MakeKeyboard(6));
+  ASSERT_TRUE(form->ColorBtn1->isEnabled());
+  form->ColorBtn1MouseMove();
+  ASSERT_TRUE(form->Timer3.isActive());
+  TakeWrites();
+
+  QTest::mouseClick(form->ColorBtn1, Qt::LeftButton);
+  const auto writes = TakeWrites();
+  ASSERT_EQ(writes.size(), 6u);
+  const auto interfaces = bus.InterfacesOf(keyboard);
+  for (std::size_t i = 0; i < writes.size(); ++i) {
+    EXPECT_EQ(writes[i].path, interfaces[i].path);
+    ASSERT_GE(writes[i].bytes.size(), 2u);
+    EXPECT_EQ(writes[i].bytes[0], 0x09);
+    EXPECT_EQ(writes[i].bytes[1], 0x84);
+    if (writes[i].bytes.size() > 2) {
+      EXPECT_EQ(writes[i].bytes[2], 0x57);
+    }
+  }
+  EXPECT_EQ(History(), QStringList{QStringLiteral("W --> 09 84 57  (Please Re-plug USB)")});
+  EXPECT_EQ(form->UpdateFlag(), QStringLiteral("OK"));
+  EXPECT_EQ(form->Label3->text(), QStringLiteral("Ready Update"));
+  EXPECT_EQ(form->Label2->text(), QStringLiteral("wait a few seconds"));
+  EXPECT_EQ(TextColor(form->Label2), kRed);
+  EXPECT_EQ(form->ColorBtn1->ButtonColor(), clBtnFace);
+  EXPECT_FALSE(form->ColorBtn1->isEnabled());
+  EXPECT_FALSE(form->Image1->isVisibleTo(form.get()));
+  EXPECT_FALSE(form->Timer3.isActive());
+  EXPECT_EQ(form->CurrentDevice(), form->DeviceOfEntry(5));
+}
+
+TEST_F(WindowTest, UpdateThatReachesNoInterfaceSaysWhy) {
+  Open();
+  hidplatform::VirtualPlugOptions queryOnly;
+  queryOnly.readWriteAccess = false;
+  PlugAndWait(MakeKeyboard(6), queryOnly);
+  ASSERT_NE(form->CurrentDevice(), nullptr);
+  QTest::mouseClick(form->ColorBtn1, Qt::LeftButton);
+  EXPECT_TRUE(bus.WrittenReports().empty());
+  // The sequence goes on, and the log says the keyboard took nothing.
+  EXPECT_EQ(form->Label3->text(), QStringLiteral("Ready Update"));
+  const QStringList lines = History();
+  ASSERT_EQ(lines.size(), 2);
+  EXPECT_EQ(lines[0], QStringLiteral("W --> 09 84 57  (Please Re-plug USB)"));
+  EXPECT_EQ(lines[1], QStringLiteral("Cannot write to the keyboard: Access is denied (5)"));
+}
+
+TEST_F(WindowTest, BootLoaderAtStartStartsTheBurnerAndCloses) {
+  bus.Plug(MakeBootLoader());
+  const QString directory = QStringLiteral("/opt/kb tools/with blanks");
+  Open();
+  form->SetProgramDirectory(directory);
+  ASSERT_TRUE(form->Timer1.isActive());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !launches.empty(); }, 5000));
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].program, QStringLiteral("mcuprog"));
+  // The firmware path travels whole, as one argument.
+  EXPECT_EQ(launches[0].argument, QStringLiteral("/opt/kb tools/with blanks/USBKeyboard.MTP"));
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(form->Label3->text(), QStringLiteral("Update OK....."));
+  EXPECT_EQ(form->Label2->text(), QStringLiteral("Please Unplug KB"));
+  EXPECT_TRUE(form->Button1->isEnabled());
+  EXPECT_EQ(form->CurrentDevice(), nullptr);
+  EXPECT_FALSE(form->Timer1.isActive());
+}
+
+TEST_F(WindowTest, FailedLaunchKeepsTheWindowAndRetriesOnTheNextBootLoader) {
+  failLaunch = true;
+  Open();
+  const std::uint32_t loader = PlugAndWait(MakeBootLoader());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !launches.empty(); }, 5000));
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(form->Label3->text(), QStringLiteral("Updating..."));
+  EXPECT_NE(form->Label3->text(), QStringLiteral("Update OK....."));
+  EXPECT_EQ(form->Label2->text(), QStringLiteral("Burner not started"));
+  EXPECT_EQ(TextColor(form->Label2), kRed);
+  EXPECT_EQ(History().last(), QStringLiteral("Cannot start mcuprog: No such file or directory"));
+  EXPECT_FALSE(form->Timer1.isActive());
+
+  // Re-plugging the boot loader arms the timer again; this time it starts.
+  failLaunch = false;
+  UnplugAndWait(loader);
+  PlugAndWait(MakeBootLoader());
+  EXPECT_TRUE(form->Timer1.isActive());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return launches.size() == 2; }, 5000));
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(form->Label3->text(), QStringLiteral("Update OK....."));
+}
+
+TEST_F(WindowTest, WholeUpdateWithTheEmulatedKeyboard) {
+  auto keyboard = MakeKeyboard(6, 0x0105);
+  RestartIntoBootLoaderOnUpdate(keyboard, MakeBootLoader(0x0100));
+  bus.Plug(keyboard);
+  Open();
+  // Listed and ready.
+  ASSERT_EQ(form->DevListBox->count(), 6);
+  EXPECT_EQ(form->Label2->text(), QStringLiteral("KB Connect.."));
+  EXPECT_EQ(form->Label4->text(), QStringLiteral("KB Firmware  VER=0105"));
+  ASSERT_TRUE(form->ColorBtn1->isEnabled());
+
+  QTest::mouseClick(form->ColorBtn1, Qt::LeftButton);
+  EXPECT_EQ(form->Label3->text(), QStringLiteral("Ready Update"));
+  EXPECT_EQ(keyboard->ReceivedReports().size(), 6u);
+
+  // The keyboard leaves: "Keyboard remove", then "Not Connect.." a second later.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return form->Label4->text() == QStringLiteral("Keyboard remove"); }, 5000));
+  // It comes back as the boot loader: "Updating..." and the timer.
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return form->Label3->text() == QStringLiteral("Updating..."); }, 5000));
+  EXPECT_EQ(form->DevListBox->count(), 0);
+  EXPECT_TRUE(History().contains(QStringLiteral("Device VID=04D9 PID=8022 VER=0100")));
+  EXPECT_TRUE(form->Timer1.isActive());
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return form->Label2->text() == QStringLiteral("Not Connect..") || !launches.empty(); },
+      5000));
+
+  // A second later the burner starts with the firmware beside kbupdate, and
+  // the window closes.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !launches.empty(); }, 5000));
+  EXPECT_EQ(launches[0].program, QStringLiteral("mcuprog"));
+  EXPECT_EQ(launches[0].argument,
+            QDir(QCoreApplication::applicationDirPath()).filePath("USBKeyboard.MTP"));
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(form->Label2->text(), QStringLiteral("Please Unplug KB"));
+  EXPECT_EQ(form->Label3->text(), QStringLiteral("Update OK....."));
+}
+
+TEST_F(WindowTest, KeyboardBackAfterUpdateIsListedButUpdateStaysDisabled) {
+  auto keyboard = MakeKeyboard(6);
+  const std::uint32_t id = bus.Plug(keyboard);
+  Open();
+  QTest::mouseClick(form->ColorBtn1, Qt::LeftButton);
+  ASSERT_EQ(form->Label3->text(), QStringLiteral("Ready Update"));
+  UnplugAndWait(id);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Timer4.isActive(); }, 5000));
+  EXPECT_EQ(form->Label2->text(), QStringLiteral("Not Connect.."));
+  // Back in application mode without passing through the boot loader.
+  PlugAndWait(MakeKeyboard(6));
+  EXPECT_EQ(form->DevListBox->count(), 6);
+  EXPECT_EQ(form->Label2->text(), QStringLiteral("KB Connect.."));
+  EXPECT_FALSE(form->ColorBtn1->isEnabled());
+  EXPECT_EQ(form->ColorBtn1->ButtonColor(), clBtnFace);
+  // UpdateFlag "OK": the change leaves the current device as enumeration set it.
+  EXPECT_EQ(form->UpdateFlag(), QStringLiteral("OK"));
+  EXPECT_EQ(form->CurrentDevice(), form->DeviceOfEntry(4));
+}
+
+}  // namespace
+}  // namespace apptest
