@@ -66,8 +66,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   std::printf("kbupdate start to end of first device change (offscreen, virtual bus)\n");
-  std::printf("%8s %10s %10s %10s %12s\n", "devices", "first_ms", "median_ms", "max_ms",
-              "rss_MiB");
+  std::printf("%8s %10s %10s %10s %12s\n", "devices", "first_ms", "median_ms", "max_ms", "rss_MiB");
   for (int devices : {0, 100}) {
     std::vector<double> times;
     for (int r = 0; r < repetitions; ++r) times.push_back(StartOnce(devices));
