@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
@@ -248,6 +249,64 @@ TEST(ColorBtn, DoubleClickPressesTwiceAndClicksTwice) {
   send(QEvent::MouseButtonRelease, Qt::NoButton);
   EXPECT_EQ(presses.count(), 2);
   EXPECT_EQ(clicks.count(), 2);
+}
+
+TEST(ColorBtn, GrabbedWidgetShowsFacePressedOffsetAndEngraving) {
+  Fixture f;
+  f.button.SetButtonColor(clRed);
+  f.button.setFocusPolicy(Qt::NoFocus);  // no focus outline in these pictures
+  f.button.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.button));
+  const QColor red(255, 0, 0);
+  const QImage up = f.button.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(up.size(), QSize(120, 40));
+  EXPECT_EQ(up.pixelColor(3, 3), red);
+  EXPECT_EQ(up.pixelColor(0, 0), f.Sys(clBtnHighlight));
+  auto upInk = InkBox(up, QRect(2, 2, 116, 36), red);
+  ASSERT_TRUE(upInk.has_value());
+
+  f.button.setDown(true);
+  const QImage down = f.button.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(down.pixelColor(0, 0), f.Sys(clBtnShadow));
+  auto downInk = InkBox(down, QRect(1, 1, 118, 38), red);
+  ASSERT_TRUE(downInk.has_value());
+  EXPECT_EQ(downInk->topLeft(), upInk->topLeft() + QPoint(1, 1));
+  f.button.setDown(false);
+
+  f.button.setEnabled(false);
+  const QImage disabled = f.button.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(disabled.pixelColor(3, 3), red);
+  const QRect interior(2, 2, 116, 36);
+  EXPECT_TRUE(HasPixel(disabled, interior, f.Sys(clBtnHighlight)));
+  EXPECT_TRUE(HasPixel(disabled, interior, f.Sys(clBtnShadow)));
+  EXPECT_FALSE(HasPixel(disabled, interior, f.Sys(clBtnText)));
+}
+
+TEST(ColorBtn, ActiveFlagFollowsTheFocusOfItsWindow) {
+  QWidget window;
+  auto* button = new TColorBtn(&window);
+  auto* other = new QPushButton(&window);
+  auto* edit = new QLineEdit(&window);
+  button->setGeometry(0, 0, 80, 30);
+  other->setGeometry(0, 40, 80, 30);
+  edit->setGeometry(0, 80, 80, 20);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+  button->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return button->hasFocus(); }, 2000));
+  EXPECT_TRUE(button->IsActiveButton());
+  other->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return other->hasFocus(); }, 2000));
+  EXPECT_FALSE(button->IsActiveButton());
+  // The default button is the active one while the focus is on no button.
+  button->setDefault(true);
+  edit->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 2000));
+  EXPECT_TRUE(button->IsActiveButton());
+  other->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return other->hasFocus(); }, 2000));
+  EXPECT_FALSE(button->IsActiveButton());
 }
 
 TEST(ColorBtn, ColourValuesResolve) {
