@@ -1,79 +1,438 @@
 #include "hid/platform/linux/LinuxHidBackend.h"
 
-namespace hidplatform {
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
-// Interim: reports "not bound" until the sysfs/hidraw implementation lands.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "hid/platform/ModuleLoader.h"
+#include "hid/platform/ReportDescriptor.h"
+#include "hid/platform/linux/SysfsHidNode.h"
+#include "hid/platform/linux/Udev.h"
+
+namespace hidplatform {
+namespace {
+
+namespace fs = std::filesystem;
+
+thread_local std::uint32_t lastError = kErrorSuccess;
+
+bool Fail(std::uint32_t error) {
+  lastError = error;
+  return false;
+}
+
+std::uint32_t ErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+      return kErrorFileNotFound;
+    case EACCES:
+    case EPERM:
+      return kErrorAccessDenied;
+    case ENODEV:
+    case ENXIO:
+    case EIO:
+    case ESHUTDOWN:
+      return kErrorDeviceNotConnected;
+    default:
+      return kErrorGenFailure;
+  }
+}
+
+// hidraw keeps 64 reports per open file; the count is fixed.
+constexpr std::uint32_t kHidrawBufferedReports = 64;
+
+// A descriptor owned by exactly one object.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
+
+// One opened interface. The descriptors close when the last user lets go, so
+// a thread still waiting in poll() never sees a closed (and maybe reused)
+// descriptor number; Close() wakes it through wake first.
+struct HandleState {
+  SysfsHidNode node;
+  std::size_t collection = 0;
+  Access access = Access::kQueryOnly;
+  UniqueFd fd;    // the hidraw node; none for query-only handles
+  UniqueFd wake;  // eventfd: Close/CancelRead end a wait in progress
+  std::uint32_t inputBuffers = kHidrawBufferedReports;
+
+  std::mutex mutex;  // guards the read state below
+  bool closed = false;
+  bool outstanding = false;
+  std::uint8_t* buffer = nullptr;
+  std::size_t length = 0;
+  bool completed = false;
+  bool succeeded = false;
+  std::uint32_t bytes = 0;
+  std::uint32_t error = kErrorSuccess;
+
+  void EndRead(bool ok, std::uint32_t count, std::uint32_t code) {
+    outstanding = false;
+    completed = true;
+    succeeded = ok;
+    bytes = count;
+    error = code;
+  }
+  void Wake() {
+    const std::uint64_t one = 1;
+    if (wake.get() >= 0 && ::write(wake.get(), &one, sizeof one) != sizeof one) {
+      // Saturated counter: already readable.
+    }
+  }
+};
+
 struct LinuxHidBackend::Impl {
   Options options;
+  fs::path root;
+
+  std::mutex mutex;  // the handle table
+  std::map<Handle, std::shared_ptr<HandleState>> handles;
+  Handle nextHandle = 1;  // never reused, so a stale number never finds another handle
+
+  std::mutex bindMutex;
+  std::unique_ptr<Udev> udev;
+  bool hidAccessBound = false;
+
+  std::shared_ptr<HandleState> Find(Handle handle) {
+    std::lock_guard lock(mutex);
+    auto it = handles.find(handle);
+    if (it == handles.end()) return nullptr;
+    return it->second;
+  }
 };
 
 LinuxHidBackend::LinuxHidBackend(Options options) : impl_(std::make_unique<Impl>()) {
   impl_->options = std::move(options);
+  impl_->root = impl_->options.root.empty() ? fs::path("/") : fs::path(impl_->options.root);
 }
+
 LinuxHidBackend::~LinuxHidBackend() = default;
+
 bool LinuxHidBackend::BindEnumeration() {
-  return false;
+  std::lock_guard lock(impl_->bindMutex);
+  if (impl_->udev) return true;
+  impl_->udev = Udev::Bind(impl_->options.udevLibrary, impl_->root);
+  return impl_->udev != nullptr;
 }
-void LinuxHidBackend::ReleaseEnumeration() {}
+
+void LinuxHidBackend::ReleaseEnumeration() {
+  std::lock_guard lock(impl_->bindMutex);
+  impl_->udev.reset();
+}
+
 bool LinuxHidBackend::BindHidAccess() {
-  return false;
+  std::lock_guard lock(impl_->bindMutex);
+  // hidraw needs nothing beyond the C library.
+  impl_->hidAccessBound = true;
+  return true;
 }
-void LinuxHidBackend::ReleaseHidAccess() {}
+
+void LinuxHidBackend::ReleaseHidAccess() {
+  std::lock_guard lock(impl_->bindMutex);
+  impl_->hidAccessBound = false;
+}
+
 bool LinuxHidBackend::EnumerateInterfaces(std::vector<InterfaceEntry>& out) {
   out.clear();
-  return false;
+  std::vector<SysfsHidNode> nodes;
+  if (!ListHidrawNodes(impl_->root, nodes)) return Fail(kErrorGenFailure);
+  for (const auto& node : nodes) {
+    const std::size_t collections = node.CollectionCount();
+    for (std::size_t i = 0; i < collections; ++i) {
+      out.push_back(InterfaceEntry{node.InterfacePath(i, collections), node.InstanceId(i)});
+    }
+  }
+  return true;
 }
-Handle LinuxHidBackend::Open(const std::string&, Access) {
-  return kInvalidHandle;
+
+Handle LinuxHidBackend::Open(const std::string& path, Access access) {
+  auto state = std::make_shared<HandleState>();
+  std::size_t collection = 0;
+  if (!SysfsHidNode::FromInterfacePath(impl_->root, path, state->node, collection)) {
+    Fail(kErrorFileNotFound);
+    return kInvalidHandle;
+  }
+  state->collection = collection;
+  state->access = access;
+  if (access != Access::kQueryOnly) {
+    const int flags = (access == Access::kReadWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
+    const std::string device = state->node.DevicePath();
+    state->fd = UniqueFd(::open(device.c_str(), flags));
+    // The /dev node can appear a moment after the sysfs entry that a change
+    // notification announced; give it that moment before settling for less.
+    for (int attempt = 0; state->fd.get() < 0 && errno == ENOENT && attempt < 50; ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      state->fd = UniqueFd(::open(device.c_str(), flags));
+    }
+    if (state->fd.get() < 0) {
+      Fail(ErrorFromErrno(errno));
+      return kInvalidHandle;
+    }
+    state->wake = UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (state->wake.get() < 0) {
+      Fail(kErrorGenFailure);
+      return kInvalidHandle;
+    }
+  }
+  std::lock_guard lock(impl_->mutex);
+  const Handle handle = impl_->nextHandle++;
+  impl_->handles[handle] = std::move(state);
+  return handle;
 }
-void LinuxHidBackend::Close(Handle) {}
-bool LinuxHidBackend::GetAttributes(Handle, Attributes&) {
-  return false;
+
+void LinuxHidBackend::Close(Handle handle) {
+  std::shared_ptr<HandleState> state;
+  {
+    std::lock_guard lock(impl_->mutex);
+    auto it = impl_->handles.find(handle);
+    if (it == impl_->handles.end()) return;
+    state = std::move(it->second);
+    impl_->handles.erase(it);
+  }
+  std::lock_guard lock(state->mutex);
+  state->closed = true;
+  if (state->outstanding) state->EndRead(false, 0, kErrorOperationAborted);
+  state->Wake();
 }
-std::unique_ptr<PreparsedData> LinuxHidBackend::GetPreparsedData(Handle) {
-  return nullptr;
+
+bool LinuxHidBackend::GetAttributes(Handle handle, Attributes& out) {
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  if (!state->node.ReadAttributes(out)) return Fail(kErrorDeviceNotConnected);
+  return true;
 }
-bool LinuxHidBackend::GetManufacturerString(Handle, void*, std::size_t) {
-  return false;
+
+std::unique_ptr<PreparsedData> LinuxHidBackend::GetPreparsedData(Handle handle) {
+  auto state = impl_->Find(handle);
+  if (!state) {
+    Fail(kErrorInvalidHandle);
+    return nullptr;
+  }
+  return std::make_unique<PreparsedData>(state->node.CollectionCaps(state->collection));
 }
-bool LinuxHidBackend::GetProductString(Handle, void*, std::size_t) {
-  return false;
+
+namespace {
+
+bool CopyText(const std::u16string& text, void* buffer, std::size_t bytes) {
+  if (text.empty()) return Fail(kErrorGenFailure);
+  const std::size_t capacity = bytes / 2;
+  const std::size_t units = std::min(capacity, text.size());
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  for (std::size_t i = 0; i < units; ++i) {
+    out[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+    out[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
+  }
+  if (units < capacity) {
+    out[2 * units] = 0;
+    out[2 * units + 1] = 0;
+  }
+  return true;
 }
-bool LinuxHidBackend::GetSerialNumberString(Handle, void*, std::size_t) {
-  return false;
+
+}  // namespace
+
+bool LinuxHidBackend::GetManufacturerString(Handle handle, void* buffer, std::size_t bytes) {
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  return CopyText(state->node.Manufacturer(), buffer, bytes);
 }
-bool LinuxHidBackend::GetIndexedString(Handle, std::uint32_t, void*, std::size_t) {
-  return false;
+
+bool LinuxHidBackend::GetProductString(Handle handle, void* buffer, std::size_t bytes) {
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  return CopyText(state->node.Product(), buffer, bytes);
 }
-bool LinuxHidBackend::GetNumInputBuffers(Handle, std::uint32_t&) {
-  return false;
+
+bool LinuxHidBackend::GetSerialNumberString(Handle handle, void* buffer, std::size_t bytes) {
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  return CopyText(state->node.SerialNumber(), buffer, bytes);
 }
-bool LinuxHidBackend::SetNumInputBuffers(Handle, std::uint32_t) {
-  return false;
+
+bool LinuxHidBackend::GetIndexedString(Handle handle, std::uint32_t, void*, std::size_t) {
+  // String descriptors by index (and the language list) are not in sysfs.
+  if (!impl_->Find(handle)) return Fail(kErrorInvalidHandle);
+  return Fail(kErrorGenFailure);
 }
-bool LinuxHidBackend::Write(Handle, const std::uint8_t*, std::size_t, std::uint32_t& written) {
+
+bool LinuxHidBackend::GetNumInputBuffers(Handle handle, std::uint32_t& count) {
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  count = state->inputBuffers;
+  return true;
+}
+
+bool LinuxHidBackend::SetNumInputBuffers(Handle handle, std::uint32_t count) {
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  // hidraw's queue has a fixed length; only that value is accepted.
+  if (count != kHidrawBufferedReports) return Fail(kErrorGenFailure);
+  return true;
+}
+
+bool LinuxHidBackend::Write(Handle handle, const std::uint8_t* data, std::size_t length,
+                            std::uint32_t& written) {
   written = 0;
-  return false;
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  if (state->access != Access::kReadWrite) return Fail(kErrorAccessDenied);
+  if (data == nullptr || length == 0) return Fail(kErrorGenFailure);
+  // The node was opened non-blocking for polling; a write that would block
+  // waits for room instead of failing half-way.
+  for (;;) {
+    const ssize_t n = ::write(state->fd.get(), data, length);
+    if (n >= 0) {
+      if (static_cast<std::size_t>(n) != length) return Fail(kErrorGenFailure);
+      written = static_cast<std::uint32_t>(n);
+      return true;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) {
+      pollfd p{state->fd.get(), POLLOUT, 0};
+      if (::poll(&p, 1, 1000) > 0 && (p.revents & POLLOUT) != 0) continue;
+      return Fail(kErrorGenFailure);
+    }
+    return Fail(ErrorFromErrno(errno));
+  }
 }
-bool LinuxHidBackend::StartRead(Handle, std::uint8_t*, std::size_t) {
-  return false;
+
+bool LinuxHidBackend::StartRead(Handle handle, std::uint8_t* buffer, std::size_t length) {
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  if (state->access == Access::kQueryOnly) return Fail(kErrorAccessDenied);
+  if (buffer == nullptr || length == 0) return Fail(kErrorGenFailure);
+  std::lock_guard lock(state->mutex);
+  if (state->outstanding) return Fail(kErrorGenFailure);
+  if (!state->node.Present()) return Fail(kErrorDeviceNotConnected);
+  std::uint64_t drained = 0;
+  while (::read(state->wake.get(), &drained, sizeof drained) == sizeof drained) {
+  }
+  state->buffer = buffer;
+  state->length = length;
+  state->completed = false;
+  state->outstanding = true;
+  return true;
 }
-WaitResult LinuxHidBackend::WaitRead(Handle, int) {
-  return WaitResult::kCompleted;
+
+WaitResult LinuxHidBackend::WaitRead(Handle handle, int timeoutMs) {
+  auto state = impl_->Find(handle);
+  if (!state) return WaitResult::kCompleted;  // closed: its read has ended
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  std::vector<std::uint8_t> report(std::max<std::size_t>(state->length, 1) + 1);
+  for (;;) {
+    {
+      std::lock_guard lock(state->mutex);
+      if (!state->outstanding) return WaitResult::kCompleted;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd fds[2] = {{state->fd.get(), POLLIN, 0}, {state->wake.get(), POLLIN, 0}};
+    const int ready = ::poll(fds, 2, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+    if (ready < 0 && errno == EINTR) continue;
+    std::lock_guard lock(state->mutex);
+    if (!state->outstanding) return WaitResult::kCompleted;  // cancelled or closed
+    if (ready < 0) {
+      state->EndRead(false, 0, ErrorFromErrno(errno));
+      return WaitResult::kCompleted;
+    }
+    if (ready == 0) return WaitResult::kTimedOut;
+    if ((fds[0].revents & POLLIN) != 0) {
+      // Reports of the node's other collections are not this interface's.
+      const bool withIds = state->node.UsesReportIds();
+      std::uint8_t* target = withIds ? report.data() : report.data() + 1;
+      const ssize_t n = ::read(state->fd.get(), target, report.size() - 1);
+      if (n < 0) {
+        if (errno == EAGAIN || errno == EINTR) continue;
+        state->EndRead(false, 0, ErrorFromErrno(errno));
+        return WaitResult::kCompleted;
+      }
+      std::size_t size = static_cast<std::size_t>(n);
+      if (!withIds) {
+        report[0] = 0;  // reads hand over the report id first, 0 without ids
+        ++size;
+      } else if (n > 0 && !state->node.OwnsReport(state->collection, report[0])) {
+        continue;
+      }
+      if (n == 0) size = 0;
+      const std::size_t copied = std::min(size, state->length);
+      std::copy_n(report.begin(), copied, state->buffer);
+      state->EndRead(true, static_cast<std::uint32_t>(copied), kErrorSuccess);
+      return WaitResult::kCompleted;
+    }
+    if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      state->EndRead(false, 0, kErrorDeviceNotConnected);
+      return WaitResult::kCompleted;
+    }
+  }
 }
-bool LinuxHidBackend::GetReadResult(Handle, std::uint32_t& bytes) {
+
+bool LinuxHidBackend::GetReadResult(Handle handle, std::uint32_t& bytes) {
   bytes = 0;
-  return false;
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  std::lock_guard lock(state->mutex);
+  if (state->outstanding) return Fail(kErrorIoPending);
+  if (!state->completed) return Fail(kErrorGenFailure);
+  if (!state->succeeded) return Fail(state->error);
+  bytes = state->bytes;
+  return true;
 }
-bool LinuxHidBackend::CancelRead(Handle) {
-  return false;
+
+bool LinuxHidBackend::CancelRead(Handle handle) {
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  std::lock_guard lock(state->mutex);
+  if (state->outstanding) {
+    state->EndRead(false, 0, kErrorOperationAborted);
+    state->Wake();
+  }
+  return true;
 }
+
 std::uint32_t LinuxHidBackend::LastError() {
-  return kErrorGenFailure;
+  return lastError;
 }
+
 int LinuxHidBackend::ChangeNotificationFd() {
-  return -1;
+  std::lock_guard lock(impl_->bindMutex);
+  return impl_->udev ? impl_->udev->MonitorFd() : -1;
 }
-void LinuxHidBackend::DrainChangeNotifications() {}
+
+void LinuxHidBackend::DrainChangeNotifications() {
+  std::lock_guard lock(impl_->bindMutex);
+  if (impl_->udev) impl_->udev->DrainMonitor();
+}
 
 }  // namespace hidplatform
