@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/SystemErrorText.h"
+#include "hid/info/Info.h"
 #include "hid/platform/HidBackend.h"
 
 namespace {
@@ -45,6 +46,7 @@ TbootloaderFORM::TbootloaderFORM(std::unique_ptr<BurnerLauncher> launcher, QWidg
   if (!launcher_) launcher_ = std::make_unique<ProcessBurnerLauncher>();
   programDirectory_ = QCoreApplication::applicationDirPath();
   CreateControls();
+  CreateTouchpadPanel();
   BindEvents();
   BindHidEvents();
   CenterOnScreen();
@@ -216,6 +218,13 @@ void TbootloaderFORM::ReadBtnClick() {
   currentDevice_ = nullptr;
   if (deviceList_.empty() || DevListBox->selectedItems().isEmpty()) return;
   currentDevice_ = deviceList_.back().device.get();
+}
+
+void TbootloaderFORM::InfoBtnClick() {
+  const QList<QListWidgetItem*> selected = DevListBox->selectedItems();
+  if (deviceList_.empty() || selected.isEmpty()) return;
+  // An entry whose claim failed has no device to show: nothing opens.
+  ShowDeviceInfo(this, DeviceOfEntry(DevListBox->row(selected.first())));
 }
 
 void TbootloaderFORM::DevListBoxClick() {

@@ -10,15 +10,19 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/BurnerLauncher.h"
+#include "app/TouchpadPanel.h"
 #include "controls/ColorBtn.h"
 #include "hid/HidControllerClass.h"
 
 class QGroupBox;
 class QLineEdit;
 class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
@@ -115,6 +119,20 @@ class TbootloaderFORM : public QWidget {
   void Button5Click();
   void Button9Click() {}
   void Button9MouseMove() {}
+  void Button2Click();  // "Burn TP"
+  void Button3Click();
+  void Button4Click();
+  void SaveBtnClick();
+  void InfoBtnClick();
+
+  // --- Touchpad flashing ---
+  std::unique_ptr<TouchpadPanel> Touchpad;
+  QPlainTextEdit* Memo1 = nullptr;  // the staged image lines
+  QPlainTextEdit* Memo2 = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  std::int32_t StagedLineCounter() const;
+  // Two staged hex digits back into their byte; nothing for any other text.
+  std::optional<std::uint8_t> StrToByte(const QString& text) const;
 
  signals:
   // After each device change has been handled (tests, benchmark).
@@ -130,6 +148,7 @@ class TbootloaderFORM : public QWidget {
   };
 
   void CreateControls();
+  void CreateTouchpadPanel();
   void BindEvents();
   void BindHidEvents();
   void CenterOnScreen();
