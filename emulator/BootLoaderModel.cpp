@@ -25,6 +25,18 @@ Frame Answer(const Frame& request, Status status) {
   return proto::MakeAnswer(request[proto::kCommandAt], request[proto::kSequenceAt], status);
 }
 
+// The link polls at a fixed interval, as a USB interrupt endpoint does: a
+// report handed over goes in the next interval slot, one report per slot. A
+// host that is a little late for a slot therefore loses nothing beyond it,
+// and such delays do not add up.
+Clock::time_point NextSlot(Clock::time_point handedOver, Clock::time_point previous,
+                           std::chrono::microseconds interval) {
+  const auto since = handedOver.time_since_epoch();
+  const auto slots = (since + interval - Clock::duration(1)) / interval;
+  const Clock::time_point slot(std::chrono::duration_cast<Clock::duration>(slots * interval));
+  return std::max(slot, previous + interval);
+}
+
 }  // namespace
 
 BootLoaderModel::BootLoaderModel() : code_(kCodeBytes, 0xFF), option_(proto::kOptionSize, 0xFF) {
@@ -158,7 +170,7 @@ void BootLoaderModel::OnOutputReport(std::span<const std::uint8_t> report) {
     std::lock_guard lock(mutex_);
     ++reportsReceived_;
     if (timing_.perReport.count() > 0) {
-      outLinkFree_ = std::max(Clock::now(), outLinkFree_) + timing_.perReport;
+      outLinkFree_ = NextSlot(Clock::now(), outLinkFree_, timing_.perReport);
       arrival = outLinkFree_;
     }
   }
@@ -499,7 +511,7 @@ void BootLoaderModel::Send(Frame answer, bool waitDelivered) {
   std::copy(answer.begin(), answer.end(), report.begin() + 1);
   std::unique_lock lock(hostMutex_);
   if (delivery_.joinable()) {
-    const auto due = std::max(Clock::now(), inLinkFree_) + inLinkPerReport_;
+    const auto due = NextSlot(Clock::now(), inLinkFree_, inLinkPerReport_);
     inLinkFree_ = due;
     queue_.push_back(Pending{due, answer});
     queueChanged_.notify_all();
