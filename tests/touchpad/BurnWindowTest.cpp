@@ -1,0 +1,243 @@
+// "Burn TP", Button3 and Button4 on the real window, with the emulated
+// keyboard on the virtual bus.
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTextBlock>
+
+#include <fstream>
+
+#include "app/TouchpadImage.h"
+#include "tests/app/WindowFixture.h"
+#include "tests/touchpad/AppErrors.h"
+#include "tests/touchpad/TempDir.h"
+
+namespace {
+
+using apptest::kRed;
+
+class CountingWaiter : public touchpad::Waiter {
+ public:
+  explicit CountingWaiter(std::vector<long>& waits) : waits_(waits) {}
+  void Wait(std::chrono::milliseconds duration) override { waits_.push_back(duration.count()); }
+
+ private:
+  std::vector<long>& waits_;
+};
+
+class BurnWindowTest : public apptest::WindowTest {
+ protected:
+  BurnWindowTest() : previousDir_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+  ~BurnWindowTest() override {
+    form.reset();
+    QDir::setCurrent(previousDir_);
+    apptest::TakeReportedErrors();
+  }
+
+  // The window with a keyboard of the given number of interfaces listed.
+  void OpenWithKeyboard(std::size_t interfaces) {
+    Open();
+    form->Touchpad->ReplaceWaiter(std::make_unique<CountingWaiter>(waits));
+    if (interfaces > 0) keyboard = PlugAndWait(apptest::MakeKeyboard(interfaces));
+    TakeWrites();
+    historyBefore = History().size();
+  }
+
+  void WriteImage(std::size_t size, unsigned seed = 1) {
+    image = touchpad_test::PatternImage(size, seed);
+    std::ofstream out(dir_.filePath(touchpad::kImageFileName).toStdString(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(image.data()),
+              static_cast<std::streamsize>(image.size()));
+  }
+
+  QStringList NewHistory() const { return History().mid(historyBefore); }
+
+  void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+  QColor BarColor() const { return form->ProgressBar1->palette().color(QPalette::Highlight); }
+
+  std::vector<QRadioButton*> Radios() const {
+    return {form->RadioButton1, form->RadioButton2, form->RadioButton3,
+            form->RadioButton4, form->RadioButton5, form->RadioButton6};
+  }
+
+  std::string MemoLine(int index) const {
+    return form->Memo1->document()->findBlockByNumber(index).text().toStdString();
+  }
+
+  QTemporaryDir dir_;
+  QString previousDir_;
+  std::vector<std::uint8_t> image;
+  std::vector<long> waits;
+  std::uint32_t keyboard = 0;
+  qsizetype historyBefore = 0;
+};
+
+TEST_F(BurnWindowTest, BurnWithAConnectedKeyboard) {
+  OpenWithKeyboard(6);
+  ASSERT_NE(form->CurrentDevice(), nullptr);
+  ASSERT_TRUE(form->Button2->isEnabled());
+  WriteImage(45824);
+  // The bar follows every staged line: when it moves, the memo has that
+  // many lines.
+  int barMoves = 0;
+  int barBehind = 0;
+  QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+    ++barMoves;
+    if (form->Memo1->document()->blockCount() != value) ++barBehind;
+  });
+  form->Memo2->setPlainText("notes");
+
+  Click(form->Button2);
+
+  EXPECT_TRUE(apptest::TakeReportedErrors().isEmpty());
+  EXPECT_EQ(form->Memo1->document()->blockCount(), 2848);
+  EXPECT_EQ(form->StagedLineCounter(), 2848);
+  EXPECT_EQ(barMoves, 2784);
+  EXPECT_EQ(barBehind, 0);
+  EXPECT_TRUE(form->Memo2->toPlainText().isEmpty());
+  EXPECT_TRUE(form->ProgressBar1->isVisibleTo(form.get()));
+  EXPECT_EQ(form->ProgressBar1->maximum(), 2784);
+  EXPECT_EQ(form->ProgressBar1->value(), 2784);
+  EXPECT_EQ(BarColor(), kRed);
+  for (QRadioButton* radio : Radios()) EXPECT_FALSE(radio->isEnabled());
+  EXPECT_EQ(form->Label2->text(), "");
+  EXPECT_FALSE(form->Image1->isVisibleTo(form.get()));
+  EXPECT_FALSE(form->Button2->isEnabled());
+  EXPECT_FALSE(form->ColorBtn1->isEnabled());
+  EXPECT_EQ(NewHistory(), QStringList{"W --> 09 94 08 "});
+
+  const auto writes = TakeWrites();
+  ASSERT_EQ(writes.size(), 6u);
+  for (const auto& write : writes) {
+    ASSERT_GE(write.bytes.size(), 2u);
+    EXPECT_EQ(write.bytes[0], 9);
+    if (write.bytes.size() >= 3) {
+      EXPECT_EQ(write.bytes[1], 0x94);
+      EXPECT_EQ(write.bytes[2], 0x08);
+    }
+  }
+
+  // The records come back out of the text in Memo1.
+  const auto& records = form->Touchpad->Sequence().Blocks().records;
+  ASSERT_EQ(records.size(), 2784u);
+  const auto expectRecord = [&](std::size_t number, std::uint8_t command) {
+    const auto& record = records[number - 1];
+    EXPECT_EQ(record[0], 0x0A) << number;
+    EXPECT_EQ(record[1], command) << number;
+    for (std::size_t k = 0; k < 16; ++k) {
+      ASSERT_EQ(record[2 + k], image[256 + 16 * (number - 1) + k]) << number;
+    }
+    EXPECT_EQ(record[18], 0) << number;
+  };
+  expectRecord(1, 0x02);
+  expectRecord(2752, 0x02);
+  expectRecord(2753, 0x06);
+  expectRecord(2784, 0x06);
+  EXPECT_EQ(form->Touchpad->Sequence().Stage(), touchpad::TransferStage::kFlash);
+
+  const std::string first = MemoLine(0);
+  EXPECT_EQ(form->StrToByte(QString::fromStdString(first.substr(30, 2))), image[271]);
+  EXPECT_FALSE(form->StrToByte("0a").has_value());
+}
+
+TEST_F(BurnWindowTest, BurnWithoutCurrentDeviceSendsNothing) {
+  OpenWithKeyboard(5);  // Button2 is ready, but nothing is selected
+  ASSERT_EQ(form->CurrentDevice(), nullptr);
+  ASSERT_TRUE(form->Button2->isEnabled());
+  WriteImage(45824);
+  Click(form->Button2);
+  EXPECT_EQ(form->Memo1->document()->blockCount(), 2848);
+  EXPECT_EQ(form->ProgressBar1->value(), 2784);
+  EXPECT_EQ(BarColor(), kRed);
+  for (QRadioButton* radio : Radios()) EXPECT_FALSE(radio->isEnabled());
+  EXPECT_EQ(form->Label2->text(), "");
+  EXPECT_FALSE(form->Button2->isEnabled());
+  EXPECT_TRUE(TakeWrites().empty());
+  EXPECT_TRUE(NewHistory().isEmpty());
+  EXPECT_EQ(form->Touchpad->Sequence().Stage(), touchpad::TransferStage::kNone);
+}
+
+TEST_F(BurnWindowTest, FinishThenBurnAgainStartsFromAnEmptyMemo) {
+  OpenWithKeyboard(6);
+  WriteImage(45824, 3);
+  Click(form->Button2);
+  Click(form->Button3);
+  EXPECT_EQ(form->Label3->text(), "Burn OK.....");
+  Click(form->Button4);
+  EXPECT_EQ(waits, (std::vector<long>{250, 500, 250}));
+  EXPECT_EQ(NewHistory(), (QStringList{"W --> 09 94 08 ", "W --> 09 94 09 ", "W --> 09 94 0A "}));
+  EXPECT_FALSE(form->ProgressBar1->isVisibleTo(form.get()));
+  EXPECT_TRUE(form->Button2->isEnabled());
+  for (QRadioButton* radio : Radios()) EXPECT_TRUE(radio->isEnabled());
+  EXPECT_FALSE(form->ColorBtn1->isEnabled());  // left to the device identification
+  EXPECT_EQ(TextColor(form->Label2), kRed);
+  EXPECT_FALSE(form->Image1->isVisibleTo(form.get()));
+  EXPECT_EQ(form->Label3->text(), "Please Unplug and Plug KB");
+
+  WriteImage(300, 7);
+  Click(form->Button2);
+  ASSERT_EQ(form->Memo1->document()->blockCount(), 2848);
+  EXPECT_EQ(MemoLine(0).substr(0, 2), touchpad::ByteToHex(image[256]));
+  EXPECT_EQ(MemoLine(3), std::string(32, '0'));
+  EXPECT_EQ(MemoLine(2847), std::string(32, '0'));
+}
+
+TEST_F(BurnWindowTest, ConfigAndFinishWithoutADevice) {
+  OpenWithKeyboard(0);
+  ASSERT_EQ(form->CurrentDevice(), nullptr);
+  Click(form->Button3);
+  EXPECT_EQ(form->Label3->text(), "Burn OK.....");
+  Click(form->Button4);
+  EXPECT_EQ(waits, (std::vector<long>{250, 500, 250}));
+  EXPECT_TRUE(NewHistory().isEmpty());
+  EXPECT_TRUE(TakeWrites().empty());
+  EXPECT_TRUE(form->Button2->isEnabled());
+  EXPECT_FALSE(form->ProgressBar1->isVisibleTo(form.get()));
+  EXPECT_EQ(TextColor(form->Label2), kRed);
+  EXPECT_EQ(form->Label3->text(), "Please Unplug and Plug KB");
+}
+
+TEST_F(BurnWindowTest, MissingImageShowsTheErrorAndLeavesTheBurningStart) {
+  OpenWithKeyboard(6);
+  form->Memo1->setPlainText("old");
+  Click(form->Button2);
+  EXPECT_EQ(apptest::TakeReportedErrors(), QStringList{"Cannot open file TPIMAGE-QX4410-01.IMG"});
+  EXPECT_FALSE(form->Button2->isEnabled());
+  EXPECT_FALSE(form->ColorBtn1->isEnabled());
+  EXPECT_TRUE(form->ProgressBar1->isVisibleTo(form.get()));
+  EXPECT_EQ(form->ProgressBar1->value(), 0);
+  EXPECT_EQ(BarColor(), apptest::kGreen);
+  EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+  EXPECT_EQ(form->StagedLineCounter(), 0);
+  EXPECT_TRUE(TakeWrites().empty());
+  EXPECT_TRUE(NewHistory().isEmpty());
+  for (QRadioButton* radio : Radios()) EXPECT_TRUE(radio->isEnabled());
+}
+
+TEST_F(BurnWindowTest, EmptyImageIsLoggedAndNotFlashed) {
+  OpenWithKeyboard(6);
+  WriteImage(0);
+  Click(form->Button2);
+  EXPECT_TRUE(apptest::TakeReportedErrors().isEmpty());
+  EXPECT_EQ(NewHistory(),
+            QStringList{"TP image TPIMAGE-QX4410-01.IMG too short: 0 of 2784 lines, not flashed"});
+  EXPECT_TRUE(TakeWrites().empty());
+  EXPECT_TRUE(form->Button2->isEnabled());
+  EXPECT_EQ(form->Label2->text(), "KB Connect..");
+}
+
+TEST_F(BurnWindowTest, KeyboardGoneBeforeTheWindowNoticed) {
+  OpenWithKeyboard(6);
+  WriteImage(45824);
+  bus.Unplug(keyboard);  // the window has not handled the change yet
+  Click(form->Button2);
+  EXPECT_TRUE(apptest::TakeReportedErrors().isEmpty());
+  EXPECT_EQ(form->Memo1->document()->blockCount(), 2848);
+  EXPECT_TRUE(TakeWrites().empty());
+  ASSERT_FALSE(NewHistory().isEmpty());
+  EXPECT_EQ(NewHistory().first(), "W --> 09 94 08 ");
+}
+
+}  // namespace
