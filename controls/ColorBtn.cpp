@@ -11,11 +11,15 @@
 TColorBtn::TColorBtn(QWidget* parent) : QPushButton(parent) {
   // The face is painted completely by PaintItem.
   setAttribute(Qt::WA_OpaquePaintEvent);
-  connect(qApp, &QApplication::focusChanged, this,
-          [this](QWidget* /*old*/, QWidget* now) { OnFocusChanged(now); });
+  focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
+                             [this](QWidget* /*old*/, QWidget* now) { OnFocusChanged(now); });
 }
 
-TColorBtn::~TColorBtn() = default;
+TColorBtn::~TColorBtn() {
+  // The widget's own destruction moves the focus; by then this is no
+  // TColorBtn any more.
+  disconnect(focusConnection_);
+}
 
 void TColorBtn::SetButtonColor(TColor color) {
   if (color == buttonColor_) return;

@@ -60,6 +60,7 @@ class TColorBtn : public QPushButton {
   void DrawFocusRect(QPainter& painter, const QRect& rect) const;
   QColor System(TColor color) const { return ToQColor(color, palette()); }
 
+  QMetaObject::Connection focusConnection_;
   bool active_ = false;
   bool frame3D_ = false;
   TColor buttonColor_ = clBtnFace;
