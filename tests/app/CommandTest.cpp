@@ -138,3 +138,36 @@ TEST_F(WindowTest, AFailedWriteDoesNotStopTheOtherInterfaces) {
 
 }  // namespace
 }  // namespace apptest
+
+namespace apptest {
+namespace {
+
+TEST_F(WindowTest, EntriesWhoseClaimFailedAreListedAndSkipped) {
+  Open();
+  const std::uint32_t keyboard = PlugAndWait(MakeKeyboard(6));
+  // The removal timer gives every claimed device back to the controller.
+  form->Timer4Timer();
+  ASSERT_EQ(form->DeviceListCount(), 0);
+  // Someone else holds the first interface, so the window's claim fails.
+  hid::THidDevice* held = nullptr;
+  ASSERT_TRUE(form->HidCtl->ClaimDeviceByIndex(held, 0));
+  std::unique_ptr<hid::THidDevice> heldOwner(held);
+  PlugAndWait(MakeOtherDevice());
+  ASSERT_EQ(form->DevListBox->count(), 6);
+  EXPECT_EQ(form->DeviceOfEntry(0), nullptr);
+  for (int i = 1; i < 6; ++i) EXPECT_NE(form->DeviceOfEntry(i), nullptr) << i;
+  ASSERT_EQ(form->CurrentDevice(), form->DeviceOfEntry(5));
+
+  TakeWrites();
+  form->HistoryListBox->clear();
+  QTest::mouseClick(form->RadioButton2, Qt::LeftButton);
+  const auto writes = TakeWrites();
+  ASSERT_EQ(writes.size(), 5u);
+  const auto interfaces = bus.InterfacesOf(keyboard);
+  for (std::size_t i = 0; i < writes.size(); ++i) EXPECT_EQ(writes[i].path, interfaces[i + 1].path);
+  EXPECT_EQ(History(), QStringList{QStringLiteral("W --> 09 54 02  (Fn Lock)")});
+  heldOwner.reset();
+}
+
+}  // namespace
+}  // namespace apptest
