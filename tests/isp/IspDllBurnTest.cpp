@@ -124,8 +124,10 @@ TEST_F(IspDllBurn, ProgressRisesStepByStepWhileAnOperationRuns) {
   watcher.join();
   EXPECT_EQ(result, 0);
   EXPECT_EQ(GetTransProgress(), 100);
-  ASSERT_FALSE(seen.empty());
-  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << "progress went backwards";
+  // The watcher may still see the erase's final 100 before Program begins.
+  const auto programStart = std::find_if(seen.begin(), seen.end(), [](int p) { return p < 100; });
+  ASSERT_NE(programStart, seen.end());
+  EXPECT_TRUE(std::is_sorted(programStart, seen.end())) << "progress went backwards";
   EXPECT_GE(std::count_if(seen.begin(), seen.end(), [](int p) { return p > 0 && p < 100; }), 5)
       << "no steps in between";
 }
