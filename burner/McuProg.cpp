@@ -50,12 +50,13 @@ int FailStep() {
 
 int main(int argc, char** argv) {
 #if defined(_WIN32)
+  // A Windows console program needs its own module and a usable console
+  // before anything else; Linux has no counterpart for either step.
   if (GetModuleHandleW(nullptr) == nullptr) {
     Say("Fatal Error: GetModuleHandle failed\n");
     return 1;
   }
-  // The console must take the texts as they are.
-  if (SetConsoleOutputCP(CP_ACP) == 0 && GetConsoleWindow() != nullptr) {
+  if (GetStdHandle(STD_OUTPUT_HANDLE) == INVALID_HANDLE_VALUE) {
     Say("Fatal Error: MFC initialization failed\n");
     return 1;
   }

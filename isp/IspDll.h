@@ -22,7 +22,8 @@ extern "C" {
 // Finds the boot loader (04D9/8022) and identifies it. 0 when connected.
 ISPDLL_API std::int32_t ConnectToBootloader();
 
-// Reads and checks a whole .MTP file (UTF-16 file name). On success the block
+// Reads and checks a whole .MTP file (UTF-16 file name) against the connected
+// boot loader (so it needs ConnectToBootloader first). On success the block
 // addresses and sizes are set; the memory stays the library's and is valid
 // until the next LoadFile. The sizes are written as full 32-bit values of at
 // most 65535; a missing third block gives a null address and size 0. On -1
