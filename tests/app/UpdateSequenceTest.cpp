@@ -59,10 +59,10 @@ TEST_F(WindowTest, UpdateThatReachesNoInterfaceSaysWhy) {
 
 TEST_F(WindowTest, BootLoaderAtStartStartsTheBurnerAndCloses) {
   bus.Plug(MakeBootLoader());
-  const QString directory = QStringLiteral("/opt/kb tools/with blanks");
-  Open();
-  form->SetProgramDirectory(directory);
-  ASSERT_TRUE(form->Timer1.isActive());
+  Create();
+  form->SetProgramDirectory(QStringLiteral("/opt/kb tools/with blanks"));
+  ShowAndWait();
+  EXPECT_TRUE(form->Timer1.isActive() || !launches.empty());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !launches.empty(); }, 5000));
   ASSERT_EQ(launches.size(), 1u);
   EXPECT_EQ(launches[0].program, QStringLiteral("mcuprog"));
@@ -93,7 +93,7 @@ TEST_F(WindowTest, FailedLaunchKeepsTheWindowAndRetriesOnTheNextBootLoader) {
   failLaunch = false;
   UnplugAndWait(loader);
   PlugAndWait(MakeBootLoader());
-  EXPECT_TRUE(form->Timer1.isActive());
+  EXPECT_TRUE(form->Timer1.isActive() || launches.size() == 2);
   ASSERT_TRUE(QTest::qWaitFor([&] { return launches.size() == 2; }, 5000));
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(form->Label3->text(), QStringLiteral("Update OK....."));
@@ -122,7 +122,7 @@ TEST_F(WindowTest, WholeUpdateWithTheEmulatedKeyboard) {
       QTest::qWaitFor([&] { return form->Label3->text() == QStringLiteral("Updating..."); }, 5000));
   EXPECT_EQ(form->DevListBox->count(), 0);
   EXPECT_TRUE(History().contains(QStringLiteral("Device VID=04D9 PID=8022 VER=0100")));
-  EXPECT_TRUE(form->Timer1.isActive());
+  EXPECT_TRUE(form->Timer1.isActive() || !launches.empty());
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return form->Label2->text() == QStringLiteral("Not Connect..") || !launches.empty(); },
       5000));

@@ -47,13 +47,22 @@ class WindowTest : public testing::Test {
     form.reset();  // gives the claimed devices back before the bus goes
   }
 
-  // Creates and shows the window and waits for its first device change.
-  void Open() {
+  // Creates the window; its first device change runs once the loop runs.
+  void Create() {
     form = std::make_unique<TbootloaderFORM>(
         std::make_unique<RecordingLauncher>(launches, failLaunch));
     QObject::connect(form.get(), &TbootloaderFORM::DeviceChangeHandled, [this] { ++changes; });
+  }
+
+  // Shows the window and waits for its first device change.
+  void ShowAndWait() {
     form->show();
     ASSERT_TRUE(WaitForChanges(1));
+  }
+
+  void Open() {
+    Create();
+    ShowAndWait();
   }
 
   // Runs the main loop until n device changes were handled in all.
