@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -149,6 +150,10 @@ class TbootloaderFORM : public QWidget {
 
   void CreateControls();
   void CreateTouchpadPanel();
+  // Runs a click handler that may raise. The error is shown in the
+  // application's error box from here: an exception must not unwind through
+  // Qt's own frames (a slot's exception is undefined behaviour there).
+  void RunHandler(const std::function<void()>& handler);
   void BindEvents();
   void BindHidEvents();
   void CenterOnScreen();

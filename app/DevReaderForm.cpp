@@ -228,8 +228,10 @@ void TbootloaderFORM::BindEvents() {
   connect(Button5, &QAbstractButton::clicked, this, [this] { Button5Click(); });
   connect(Button9, &QAbstractButton::clicked, this, [this] { Button9Click(); });
   connect(ReadBtn, &QAbstractButton::clicked, this, [this] { ReadBtnClick(); });
-  connect(SaveBtn, &QAbstractButton::clicked, this, [this] { SaveBtnClick(); });
-  connect(InfoBtn, &QAbstractButton::clicked, this, [this] { InfoBtnClick(); });
+  connect(SaveBtn, &QAbstractButton::clicked, this,
+          [this] { RunHandler([this] { SaveBtnClick(); }); });
+  connect(InfoBtn, &QAbstractButton::clicked, this,
+          [this] { RunHandler([this] { InfoBtnClick(); }); });
   connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
   connect(&Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
   connect(&Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });

@@ -1,8 +1,13 @@
 // The window's touchpad flashing: its panel, the three buttons' handlers and
 // the published StrToByte.
+#include <QCoreApplication>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <exception>
+
+#include "app/Application.h"
 #include "app/DevReader.h"
 #include "app/TouchpadImage.h"
 #include "app/TouchpadPanel.h"
@@ -29,7 +34,8 @@ void TbootloaderFORM::CreateTouchpadPanel() {
   Memo2 = Touchpad->Memo2;
   ProgressBar1 = Touchpad->ProgressBar1;
 
-  connect(Button2, &QAbstractButton::clicked, this, [this] { Button2Click(); });
+  connect(Button2, &QAbstractButton::clicked, this,
+          [this] { RunHandler([this] { Button2Click(); }); });
   connect(Button3, &QAbstractButton::clicked, this, [this] { Button3Click(); });
   connect(Button4, &QAbstractButton::clicked, this, [this] { Button4Click(); });
 }
@@ -50,4 +56,19 @@ void TbootloaderFORM::Button3Click() {
 }
 void TbootloaderFORM::Button4Click() {
   Touchpad->Button4Click();
+}
+
+void TbootloaderFORM::RunHandler(const std::function<void()>& handler) {
+  QString message;
+  try {
+    handler();
+    return;
+  } catch (const std::exception& error) {
+    message = QString::fromLocal8Bit(error.what());
+  }
+  if (auto* application = dynamic_cast<TApplication*>(QCoreApplication::instance())) {
+    application->ReportError(message);
+  } else {
+    QMessageBox::critical(this, QCoreApplication::applicationName(), message);
+  }
 }
