@@ -1,5 +1,6 @@
 #include "emulator/SimpleDeviceModel.h"
 
+#include <initializer_list>
 #include <utility>
 
 namespace emulator {
@@ -67,21 +68,22 @@ std::vector<std::uint8_t> SimpleDeviceModel::VendorDescriptor(std::uint8_t repor
                                                               std::uint16_t outputBytes,
                                                               std::uint16_t usagePage,
                                                               std::uint8_t usage) {
-  std::vector<std::uint8_t> d{
-      0x06,
-      static_cast<std::uint8_t>(usagePage & 0xFF),
-      static_cast<std::uint8_t>(usagePage >> 8),  // Usage Page (16 bit)
-      0x09,
-      usage,  // Usage
-      0xA1,
-      0x01,  // Collection (Application)
+  std::vector<std::uint8_t> d;
+  // Appended byte by byte: GCC 12 misreads vector::insert of a braced list
+  // at -O2 (-Warray-bounds).
+  auto add = [&d](std::initializer_list<std::uint8_t> bytes) {
+    for (std::uint8_t b : bytes) d.push_back(b);
   };
-  if (reportId != 0) d.insert(d.end(), {0x85, reportId});         // Report ID
-  d.insert(d.end(), {0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08});  // 0..255, 8 bits
+  add({0x06, static_cast<std::uint8_t>(usagePage & 0xFF),
+       static_cast<std::uint8_t>(usagePage >> 8)});  // Usage Page (16 bit)
+  add({0x09, usage});                                // Usage
+  add({0xA1, 0x01});                                 // Collection (Application)
+  if (reportId != 0) add({0x85, reportId});          // Report ID
+  add({0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08});   // 0..255, 8 bits
   auto items = [&](std::uint16_t count, std::uint8_t mainItem) {
-    d.insert(d.end(), {0x96, static_cast<std::uint8_t>(count & 0xFF),
-                       static_cast<std::uint8_t>(count >> 8)});  // Report Count (16 bit)
-    d.insert(d.end(), {0x09, usage, mainItem, 0x02});            // Usage, Input/Output (Data,Var)
+    add({0x96, static_cast<std::uint8_t>(count & 0xFF),
+         static_cast<std::uint8_t>(count >> 8)});  // Report Count (16 bit)
+    add({0x09, usage, mainItem, 0x02});            // Usage, Input/Output (Data,Var)
   };
   if (inputBytes > 0) items(inputBytes, 0x81);
   if (outputBytes > 0) items(outputBytes, 0x91);

@@ -1,0 +1,104 @@
+#include "tools/hidlist/HidList.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+
+#include "hid/HidControllerClass.h"
+
+namespace hidlist {
+namespace {
+
+std::string Hex4(std::uint16_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%.4X", value);
+  return text;
+}
+
+std::string Utf8(const std::u16string& text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()))
+      .toUtf8()
+      .toStdString();
+}
+
+// Why an interface could only be queried, in words a user can act on.
+std::string AccessText(hid::THidDevice& device) {
+  if (device.HasReadWriteAccess()) return "read-write";
+  auto& backend = hidplatform::CurrentBackend();
+  const hidplatform::Handle probe =
+      backend.Open(device.PnPInfo()->DevicePath, hidplatform::Access::kReadWrite);
+  if (probe != hidplatform::kInvalidHandle) {
+    backend.Close(probe);
+    return "read-write (was query-only when first seen)";
+  }
+  switch (backend.LastError()) {
+    case hidplatform::kErrorAccessDenied:
+      return "query-only: permission denied (install the udev rule, see docs/linux.md)";
+    case hidplatform::kErrorFileNotFound:
+      return "query-only: device node missing";
+    default:
+      return "query-only: open failed with error " + std::to_string(backend.LastError());
+  }
+}
+
+class Lister {
+ public:
+  explicit Lister(std::ostream& out) : out_(out) {}
+
+  bool Enumerate(hid::THidDevice* device, std::int32_t) {
+    const auto& a = device->Attributes();
+    hid::HIDP_CAPS caps;
+    device->GetCapabilities(caps);
+    char instance[16];
+    std::snprintf(instance, sizeof instance, "0x%08X", device->PnPInfo()->DeviceInstance);
+    out_ << "Device VID=" << Hex4(a.VendorID) << " PID=" << Hex4(a.ProductID)
+         << " VER=" << Hex4(a.VersionNumber) << "  \"" << Utf8(device->GetProductName())
+         << "\"  in=" << caps.InputReportByteLength << " out=" << caps.OutputReportByteLength
+         << " feature=" << caps.FeatureReportByteLength << "  " << device->PnPInfo()->DevicePath
+         << "  instance=" << instance << "  " << AccessText(*device) << "\n";
+    ++listed_;
+    return true;
+  }
+
+  void Change(QObject* sender) {
+    if (done_) return;
+    done_ = true;
+    static_cast<hid::THidDeviceController*>(sender)->EnumerateDevices();
+    QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+  }
+
+  int Listed() const { return listed_; }
+  bool Done() const { return done_; }
+
+ private:
+  std::ostream& out_;
+  int listed_ = 0;
+  bool done_ = false;
+};
+
+}  // namespace
+
+int ListInterfaces(std::ostream& out, std::ostream& err) {
+  Lister lister(out);
+  hid::THidDeviceController controller(nullptr, true);
+  controller.SetOnEnumerate({&lister, &Lister::Enumerate});
+  controller.SetOnDeviceChange({&lister, &Lister::Change});
+  controller.SetLoading(false);
+  if (!controller.HasNotifyWindow()) {
+    err << "hidlist: HID access is not available (libudev.so.1 could not be loaded or lacks "
+           "entry points); no device can be seen.\n";
+    return 1;
+  }
+  // A guard only: the first scan is queued and runs at once.
+  QTimer::singleShot(30000, QCoreApplication::instance(), [] { QCoreApplication::exit(2); });
+  if (QCoreApplication::exec() != 0 || !lister.Done()) {
+    err << "hidlist: the device scan did not finish.\n";
+    return 1;
+  }
+  if (lister.Listed() == 0) out << "hidlist: found no HID interface.\n";
+  return 0;
+}
+
+}  // namespace hidlist

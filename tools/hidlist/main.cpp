@@ -1,0 +1,29 @@
+// hidlist: every HID interface the update window would see, one line each,
+// with whether it can be opened read-write. The first thing to run when the
+// window says "Not Connect..".
+#include <QCoreApplication>
+#include <cstring>
+#include <iostream>
+#include <optional>
+
+#include "hid/platform/linux/LinuxHidBackend.h"
+#include "tools/hidlist/HidList.h"
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  std::optional<hidplatform::LinuxHidBackend> backend;
+  std::optional<hidplatform::ScopedBackend> scope;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--root") == 0 && i + 1 < argc) {
+      // Another sysfs and /dev tree than the machine's (for tests).
+      backend.emplace(hidplatform::LinuxHidBackend::Options{.root = argv[++i]});
+      scope.emplace(*backend);
+    } else {
+      std::cerr << "usage: hidlist [--root DIR]\n"
+                   "Lists every HID interface with its identity, version, product, report\n"
+                   "lengths (input, output, feature), path, device instance and access.\n";
+      return std::strcmp(argv[i], "--help") == 0 ? 0 : 1;
+    }
+  }
+  return hidlist::ListInterfaces(std::cout, std::cerr);
+}
