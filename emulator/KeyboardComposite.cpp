@@ -5,6 +5,41 @@
 
 namespace emulator {
 
+// Stands between the boot loader and the transport, so that the keyboard
+// hears when the boot loader leaves the bus on its own (a fault) and can
+// bring it back as a re-plugged device would come back.
+class KeyboardComposite::BootLoaderSlot final : public DeviceModel, private DeviceHost {
+ public:
+  BootLoaderSlot(std::shared_ptr<DeviceModel> inner, std::function<void()> onLeft)
+      : inner_(std::move(inner)), onLeft_(std::move(onLeft)) {}
+
+  const DeviceIdentity& Identity() const override { return inner_->Identity(); }
+
+  void Attach(DeviceHost* host) override {
+    if (host) {
+      host_ = host;
+      inner_->Attach(this);
+    } else {
+      inner_->Attach(nullptr);
+      host_ = nullptr;
+    }
+  }
+
+  void OnOutputReport(std::span<const std::uint8_t> report) override {
+    inner_->OnOutputReport(report);
+  }
+
+ private:
+  void SendInputReport(std::span<const std::uint8_t> report) override {
+    if (host_) host_->SendInputReport(report);
+  }
+  void Reenumerate(std::shared_ptr<DeviceModel>) override { onLeft_(); }
+
+  std::shared_ptr<DeviceModel> inner_;
+  std::function<void()> onLeft_;
+  DeviceHost* host_ = nullptr;
+};
+
 const char* ModeName(KeyboardComposite::Mode mode) {
   switch (mode) {
     case KeyboardComposite::Mode::kOff:
@@ -94,8 +129,11 @@ void KeyboardComposite::PlugBootLoader() {
   hooks.startUserFirmware = [weak, generation](std::uint16_t version) {
     if (auto self = weak.lock(); self && *self) (*self)->OnStartUserFirmware(generation, version);
   };
-  bootLoader_ = bootLoaderFactory_(hooks);
-  if (!bootLoader_) throw std::runtime_error("no boot-loader model");
+  std::shared_ptr<DeviceModel> model = bootLoaderFactory_(hooks);
+  if (!model) throw std::runtime_error("no boot-loader model");
+  bootLoader_ = std::make_shared<BootLoaderSlot>(model, [weak, generation] {
+    if (auto self = weak.lock(); self && *self) (*self)->OnBootLoaderLeft(generation);
+  });
   plugged_.push_back(transport_.Plug(bootLoader_));
   const DeviceIdentity& identity = bootLoader_->Identity();
   char line[64];
@@ -119,6 +157,27 @@ void KeyboardComposite::OnUpdateCommand() {
     KeyboardComposite& keyboard = **self;
     if (keyboard.CurrentMode() != Mode::kApplication) return;
     keyboard.Log("leaving application mode for the boot loader");
+    keyboard.UnplugAll();
+    keyboard.EnterMode(Mode::kSwitching);
+    keyboard.transport_.Post(keyboard.options_.switchPause, [weak] {
+      if (auto again = weak.lock(); again && *again) (*again)->PlugBootLoader();
+    });
+  });
+}
+
+// The boot loader dropped off the bus: the keyboard stays in its boot
+// loader and comes back after the pause, as it would when re-plugged.
+void KeyboardComposite::OnBootLoaderLeft(unsigned generation) {
+  std::weak_ptr<KeyboardComposite*> weak = self_;
+  transport_.Post(std::chrono::milliseconds(0), [weak, generation] {
+    auto self = weak.lock();
+    if (!self || !*self) return;
+    KeyboardComposite& keyboard = **self;
+    if (keyboard.CurrentMode() != Mode::kBootLoader ||
+        generation != keyboard.bootLoaderGeneration_) {
+      return;
+    }
+    keyboard.Log("boot loader dropped off the bus; it comes back in boot-loader mode");
     keyboard.UnplugAll();
     keyboard.EnterMode(Mode::kSwitching);
     keyboard.transport_.Post(keyboard.options_.switchPause, [weak] {

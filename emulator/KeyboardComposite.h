@@ -70,12 +70,15 @@ class KeyboardComposite {
   void SetModeObserver(std::function<void(Mode)> observer);
 
  private:
+  class BootLoaderSlot;
+
   void PlugApplication();
   void PlugBootLoader();
   void UnplugAll();
   void EnterMode(Mode mode);
   void OnUpdateCommand();
   void OnStartUserFirmware(unsigned generation, std::uint16_t version);
+  void OnBootLoaderLeft(unsigned generation);
   void Log(const std::string& line);
 
   KeyboardTransport& transport_;

@@ -164,9 +164,10 @@ class FakeBootLoader : public emulator::DeviceModel {
     identity_.versionNumber = 0x0100;
   }
   const emulator::DeviceIdentity& Identity() const override { return identity_; }
-  void Attach(emulator::DeviceHost*) override {}
+  void Attach(emulator::DeviceHost* attached) override { host = attached; }
   void OnOutputReport(std::span<const std::uint8_t>) override {}
   emulator::BootLoaderHooks hooks;
+  emulator::DeviceHost* host = nullptr;
 
  private:
   emulator::DeviceIdentity identity_;
@@ -280,6 +281,26 @@ TEST_F(CompositeFixture, StartsInTheBootLoaderAndIgnoresStrayRequests) {
   transport.Advance(std::chrono::milliseconds(1000));
   EXPECT_EQ(keyboard->Version(), 0x0108);
   EXPECT_EQ(keyboard->CurrentMode(), KeyboardComposite::Mode::kApplication);
+}
+
+TEST_F(CompositeFixture, ABootLoaderThatDropsOffComesBackAsTheBootLoader) {
+  auto keyboard = Make(true);
+  keyboard->Start();
+  ASSERT_NE(bootLoader->host, nullptr);
+  const std::uint8_t answer[] = {0x01, 0x02};
+  bootLoader->host->SendInputReport(answer);  // passes through to the transport
+  EXPECT_EQ(transport.host.inputs.size(), 1u);
+
+  bootLoader->host->Reenumerate(nullptr);
+  transport.Advance(std::chrono::milliseconds(0));
+  EXPECT_TRUE(transport.present.empty());
+  EXPECT_EQ(bootLoader->host, nullptr);
+  EXPECT_EQ(keyboard->CurrentMode(), KeyboardComposite::Mode::kSwitching);
+  transport.Advance(std::chrono::milliseconds(500));
+  EXPECT_EQ(keyboard->CurrentMode(), KeyboardComposite::Mode::kBootLoader);
+  EXPECT_EQ(transport.Present(0x04D9, 0x8022).size(), 1u);
+  EXPECT_EQ(bootLoadersMade, 2);
+  EXPECT_EQ(keyboard->Version(), 0x0105);  // nothing was started
 }
 
 TEST_F(CompositeFixture, DestroyingTheKeyboardUnplugsItAndCancelsPendingSwitches) {

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "emulator/KeyboardReportDescriptors.h"
+#include "tools/kbemu/FlashFile.h"
+#include "tools/kbemu/KbemuOptions.h"
+#include "tools/kbemu/UhidDevice.h"
+
+namespace {
+
+using emulator::BootLoaderModel;
+using kbemu::ParseKbemuOptions;
+
+TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
+  const auto options = ParseKbemuOptions(
+      {"--collections", "4", "--version=0x0106", "--boot-loader", "--flash", "/tmp/f.bin",
+       "--fault", "disconnect@write:120", "--switch-pause", "50", "--uhid", "/dev/x", "--quiet"});
+  EXPECT_EQ(options.collections, 4);
+  EXPECT_EQ(options.version, 0x0106);
+  EXPECT_TRUE(options.startInBootLoader);
+  EXPECT_EQ(options.flashFile, "/tmp/f.bin");
+  ASSERT_TRUE(options.fault.has_value());
+  EXPECT_EQ(options.fault->kind, BootLoaderModel::FaultKind::kDisconnect);
+  EXPECT_EQ(options.fault->operation, BootLoaderModel::Operation::kWrite);
+  EXPECT_EQ(options.fault->page, std::optional<std::uint16_t>(120));
+  EXPECT_EQ(options.switchPause.count(), 50);
+  EXPECT_EQ(options.uhidPath, "/dev/x");
+  EXPECT_TRUE(options.quiet);
+
+  const auto defaults = ParseKbemuOptions({});
+  EXPECT_EQ(defaults.collections, 6);
+  EXPECT_EQ(defaults.version, 0x0105);
+  EXPECT_FALSE(defaults.fault.has_value());
+  EXPECT_TRUE(ParseKbemuOptions({"-h"}).help);
+
+  const auto stall = kbemu::ParseFault("stall");
+  EXPECT_EQ(stall.kind, BootLoaderModel::FaultKind::kStall);
+  EXPECT_EQ(stall.operation, BootLoaderModel::Operation::kAny);
+  EXPECT_FALSE(stall.page.has_value());
+
+  const std::vector<std::vector<std::string>> bad = {
+      {"--collections", "0"},
+      {"--collections", "9"},
+      {"--collections", "x"},
+      {"--version", "10000"},
+      {"--version", "-1"},
+      {"--version"},
+      {"--fault", "melt"},
+      {"--fault", "stall@burn"},
+      {"--fault", "disconnect@write:240"},
+      {"--switch-pause", "1s"},
+      {"--flash="},
+      {"--verbose"},
+  };
+  for (const auto& arguments : bad) {
+    SCOPED_TRACE(arguments[0] + (arguments.size() > 1 ? " " + arguments[1] : ""));
+    try {
+      ParseKbemuOptions(arguments);
+      ADD_FAILURE() << "accepted";
+    } catch (const std::invalid_argument& error) {
+      const std::string name = arguments[0].substr(0, arguments[0].find('='));
+      EXPECT_NE(std::string(error.what()).find(name), std::string::npos) << error.what();
+    }
+  }
+}
+
+struct TempDir {
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("kbemu-test-" + std::to_string(::getpid()));
+  TempDir() { std::filesystem::create_directories(path); }
+  ~TempDir() { std::filesystem::remove_all(path); }
+};
+
+TEST(FlashFile, SavesAndLoadsAndRefusesDamagedFiles) {
+  TempDir dir;
+  const std::string file = (dir.path / "flash.bin").string();
+  EXPECT_FALSE(kbemu::LoadFlash(file, 8, 2).has_value());
+
+  kbemu::FlashContents flash{{1, 2, 3, 4, 5, 6, 7, 8}, {0x06, 0x01}};
+  kbemu::SaveFlash(file, flash);
+  EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
+  const auto loaded = kbemu::LoadFlash(file, 8, 2);
+  ASSERT_TRUE(loaded.has_value());
+  EXPECT_EQ(loaded->code, flash.code);
+  EXPECT_EQ(loaded->option, flash.option);
+
+  // A file of another size is not taken for a flash.
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << "short";
+  EXPECT_THROW(kbemu::LoadFlash(file, 8, 2), std::runtime_error);
+  // A directory in the way: neither read nor written.
+  const std::string blocked = (dir.path / "dir").string();
+  std::filesystem::create_directories(blocked);
+  EXPECT_THROW(kbemu::LoadFlash(blocked, 8, 2), std::runtime_error);
+  EXPECT_THROW(kbemu::SaveFlash((dir.path / "missing" / "flash.bin").string(), flash),
+               std::runtime_error);
+}
+
+TEST(UhidDevice, DescriptorsAndNamesAsTheKernelGetsThem) {
+  const auto interfaces = emulator::KeyboardInterfaces(6);
+  EXPECT_FALSE(kbemu::DescriptorUsesReportIds(interfaces[0].reportDescriptor));
+  EXPECT_TRUE(kbemu::DescriptorUsesReportIds(interfaces[1].reportDescriptor));
+  // A report-id byte as data of another item is not a report id item.
+  const std::vector<std::uint8_t> lookalike = {0x26, 0x85, 0x00, 0x75, 0x08};
+  EXPECT_FALSE(kbemu::DescriptorUsesReportIds(lookalike));
+  // A truncated descriptor does not read past its end.
+  const std::vector<std::uint8_t> truncated = {0x27, 0x01};
+  EXPECT_FALSE(kbemu::DescriptorUsesReportIds(truncated));
+
+  EXPECT_EQ(kbemu::Utf8(u"USB Keyboard"), "USB Keyboard");
+  EXPECT_EQ(kbemu::Utf8(u"\u00e9\u20ac\U0001F600"), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+
+  emulator::DeviceIdentity identity;
+  identity.reportDescriptor = interfaces[0].reportDescriptor;
+  try {
+    kbemu::UhidDevice device("/nonexistent/uhid", identity, "test");
+    ADD_FAILURE() << "created a device without uhid";
+  } catch (const kbemu::UhidError& error) {
+    EXPECT_NE(std::string(error.what()).find("modprobe uhid"), std::string::npos);
+  }
+}
+
+// The real program, as a user starts it.
+std::pair<int, std::string> RunKbemu(const std::string& arguments) {
+  const std::string command = std::string(KBEMU_PATH) + " " + arguments + " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) throw std::runtime_error("popen failed");
+  std::string output;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+  const int status = ::pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+TEST(KbemuProgram, HelpBadOptionsAndNoUhid) {
+  auto [helpCode, help] = RunKbemu("--help");
+  EXPECT_EQ(helpCode, 0);
+  for (const char* option : {"--collections", "--version", "--boot-loader", "--flash", "--fault",
+                             "--switch-pause", "--uhid"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+
+  auto [badCode, bad] = RunKbemu("--collections 0");
+  EXPECT_EQ(badCode, 2);
+  EXPECT_NE(bad.find("--collections"), std::string::npos) << bad;
+
+  auto [missingCode, missing] = RunKbemu("--uhid /nonexistent/uhid");
+  EXPECT_EQ(missingCode, 1);
+  EXPECT_NE(missing.find("cannot open /nonexistent/uhid"), std::string::npos) << missing;
+  EXPECT_NE(missing.find("modprobe uhid"), std::string::npos) << missing;
+  EXPECT_EQ(missing.find("application mode"), std::string::npos) << missing;
+
+  TempDir dir;
+  const std::string damaged = (dir.path / "flash.bin").string();
+  std::ofstream(damaged) << "not a flash";
+  auto [damagedCode, damagedText] = RunKbemu("--uhid /dev/null --flash " + damaged);
+  EXPECT_EQ(damagedCode, 1);
+  EXPECT_NE(damagedText.find("has 11 bytes"), std::string::npos) << damagedText;
+}
+
+}  // namespace

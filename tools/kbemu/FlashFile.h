@@ -1,0 +1,26 @@
+// The boot loader's flash kept in a file between runs of kbemu: the code
+// pages, then the option area, as raw bytes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kbemu {
+
+struct FlashContents {
+  std::vector<std::uint8_t> code;
+  std::vector<std::uint8_t> option;
+};
+
+// Nothing when the file does not exist. Throws std::runtime_error when it
+// exists but cannot be read or has the wrong size for the given layout.
+std::optional<FlashContents> LoadFlash(const std::string& path, std::size_t codeBytes,
+                                       std::size_t optionBytes);
+
+// Writes a temporary file and renames it over path, so that a reader never
+// sees half a flash. Throws std::runtime_error.
+void SaveFlash(const std::string& path, const FlashContents& flash);
+
+}  // namespace kbemu

@@ -1,0 +1,159 @@
+#include "tools/kbemu/UhidDevice.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace kbemu {
+
+bool DescriptorUsesReportIds(std::span<const std::uint8_t> descriptor) {
+  for (std::size_t i = 0; i < descriptor.size();) {
+    const std::uint8_t prefix = descriptor[i];
+    if (prefix == 0xFE) {  // long item: size in the next byte
+      if (i + 1 >= descriptor.size()) break;
+      i += 3 + descriptor[i + 1];
+      continue;
+    }
+    if ((prefix & 0xFC) == 0x84) return true;
+    const std::size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
+    i += 1 + size;
+  }
+  return false;
+}
+
+std::string Utf8(const std::u16string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+namespace {
+
+template <std::size_t N>
+void CopyText(std::uint8_t (&field)[N], const std::string& text) {
+  // NUL-terminated and cut at the field's size.
+  const std::size_t n = std::min(text.size(), N - 1);
+  std::memcpy(field, text.data(), n);
+  field[n] = '\0';
+}
+
+}  // namespace
+
+UhidDevice::UhidDevice(const std::string& devicePath, const emulator::DeviceIdentity& identity,
+                       const std::string& physicalPath) {
+  if (identity.reportDescriptor.size() > HID_MAX_DESCRIPTOR_SIZE) {
+    throw UhidError("report descriptor too long for uhid");
+  }
+  fd_ = ::open(devicePath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0) {
+    const int error = errno;
+    std::string message = "cannot open " + devicePath + ": " + std::strerror(error);
+    if (error == ENOENT) {
+      message += " (the kernel's uhid module is not loaded: sudo modprobe uhid)";
+    } else if (error == EACCES || error == EPERM) {
+      message += " (run as root, or give your user access with a udev rule for uhid)";
+    }
+    throw UhidError(message);
+  }
+  usesReportIds_ = DescriptorUsesReportIds(identity.reportDescriptor);
+
+  uhid_event event{};
+  event.type = UHID_CREATE2;
+  auto& create = event.u.create2;
+  CopyText(create.name, Utf8(identity.product));
+  CopyText(create.phys, physicalPath);
+  CopyText(create.uniq, Utf8(identity.serialNumber));
+  create.rd_size = static_cast<std::uint16_t>(identity.reportDescriptor.size());
+  create.bus = 0x03;  // BUS_USB: the keyboard is a USB device
+  create.vendor = identity.vendorId;
+  create.product = identity.productId;
+  create.version = identity.versionNumber;
+  create.country = 0;
+  std::memcpy(create.rd_data, identity.reportDescriptor.data(), identity.reportDescriptor.size());
+  if (!Write(event)) {
+    const int error = errno;
+    ::close(fd_);
+    fd_ = -1;
+    throw UhidError("the kernel refused the new device: " + std::string(std::strerror(error)));
+  }
+}
+
+UhidDevice::~UhidDevice() {
+  if (fd_ < 0) return;
+  uhid_event event{};
+  event.type = UHID_DESTROY;
+  Write(event);
+  // Closing the descriptor alone would also destroy the device.
+  ::close(fd_);
+}
+
+bool UhidDevice::Write(const uhid_event& event) {
+  for (;;) {
+    const ssize_t n = ::write(fd_, &event, sizeof event);
+    if (n == static_cast<ssize_t>(sizeof event)) return true;
+    if (n < 0 && errno == EINTR) continue;
+    return false;
+  }
+}
+
+bool UhidDevice::SendInput(std::span<const std::uint8_t> report) {
+  if (!usesReportIds_ && !report.empty()) report = report.subspan(1);
+  if (report.size() > UHID_DATA_MAX) return false;
+  uhid_event event{};
+  event.type = UHID_INPUT2;
+  event.u.input2.size = static_cast<std::uint16_t>(report.size());
+  std::memcpy(event.u.input2.data, report.data(), report.size());
+  return Write(event);
+}
+
+std::optional<uhid_event> UhidDevice::ReadEvent() {
+  uhid_event event{};
+  for (;;) {
+    const ssize_t n = ::read(fd_, &event, sizeof event);
+    if (n > 0) return event;
+    if (n < 0 && errno == EINTR) continue;
+    return std::nullopt;
+  }
+}
+
+void UhidDevice::ReplyGetReport(std::uint32_t id, std::uint16_t error) {
+  uhid_event event{};
+  event.type = UHID_GET_REPORT_REPLY;
+  event.u.get_report_reply.id = id;
+  event.u.get_report_reply.err = error;
+  Write(event);
+}
+
+void UhidDevice::ReplySetReport(std::uint32_t id, std::uint16_t error) {
+  uhid_event event{};
+  event.type = UHID_SET_REPORT_REPLY;
+  event.u.set_report_reply.id = id;
+  event.u.set_report_reply.err = error;
+  Write(event);
+}
+
+}  // namespace kbemu

@@ -1,0 +1,58 @@
+// One device on the kernel's uhid interface: created from a model's
+// identity, destroyed with the object.
+#pragma once
+
+#include <linux/uhid.h>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "emulator/DeviceModel.h"
+
+namespace kbemu {
+
+class UhidError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class UhidDevice {
+ public:
+  // Opens devicePath (normally /dev/uhid) and creates the device. Throws
+  // UhidError with a message a user can act on.
+  UhidDevice(const std::string& devicePath, const emulator::DeviceIdentity& identity,
+             const std::string& physicalPath);
+  // Destroys the device: the kernel removes its hidraw node.
+  ~UhidDevice();
+  UhidDevice(const UhidDevice&) = delete;
+  UhidDevice& operator=(const UhidDevice&) = delete;
+
+  int Fd() const { return fd_; }
+  bool UsesReportIds() const { return usesReportIds_; }
+
+  // One input report; byte 0 is the report id (0 for a device without ids,
+  // which is then not sent). Safe from any thread. False when the kernel
+  // refused it.
+  bool SendInput(std::span<const std::uint8_t> report);
+  // Reads the next event without blocking; nothing when none is queued.
+  std::optional<uhid_event> ReadEvent();
+  void ReplyGetReport(std::uint32_t id, std::uint16_t error);
+  void ReplySetReport(std::uint32_t id, std::uint16_t error);
+
+ private:
+  bool Write(const uhid_event& event);
+
+  int fd_ = -1;
+  bool usesReportIds_ = false;
+};
+
+// True when the descriptor declares report ids (it has a Report ID item).
+bool DescriptorUsesReportIds(std::span<const std::uint8_t> descriptor);
+
+// UTF-8 of a UTF-16 text (for the device name the kernel shows).
+std::string Utf8(const std::u16string& text);
+
+}  // namespace kbemu

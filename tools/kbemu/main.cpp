@@ -1,0 +1,147 @@
+// kbemu: the keyboard and its boot loader as devices of this machine's
+// kernel, for demos, manual tests and the end-to-end run.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "emulator/BootLoaderModel.h"
+#include "emulator/KeyboardComposite.h"
+#include "isp/IspProtocol.h"
+#include "tools/kbemu/FlashFile.h"
+#include "tools/kbemu/KbemuOptions.h"
+#include "tools/kbemu/UhidTransport.h"
+
+namespace {
+
+void Say(const std::string& line) {
+  std::printf("kbemu: %s\n", line.c_str());
+}
+
+// Closes the descriptor when it goes out of scope.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+void SaveFlashOf(const emulator::BootLoaderModel& bootLoader, const std::string& path) {
+  if (path.empty()) return;
+  kbemu::SaveFlash(path, {bootLoader.CodeFlash(), bootLoader.OptionArea()});
+}
+
+int Run(const kbemu::KbemuOptions& options) {
+  // Say plainly what is missing before anything else happens.
+  {
+    FileDescriptor probe(::open(options.uhidPath.c_str(), O_RDWR | O_CLOEXEC));
+    if (probe.get() < 0) {
+      const int error = errno;
+      std::fprintf(stderr, "kbemu: cannot open %s: %s\n", options.uhidPath.c_str(),
+                   std::strerror(error));
+      if (error == ENOENT) {
+        std::fprintf(stderr, "kbemu: this kernel has no uhid; load it with: sudo modprobe uhid\n");
+      } else if (error == EACCES || error == EPERM) {
+        std::fprintf(stderr,
+                     "kbemu: run kbemu as root, or allow your user with a udev rule for uhid "
+                     "(see kbemu --help)\n");
+      }
+      return 1;
+    }
+  }
+
+  auto bootLoader = std::make_shared<emulator::BootLoaderModel>();
+  kbemu::KbemuOptions effective = options;
+  if (!options.flashFile.empty()) {
+    const auto flash = kbemu::LoadFlash(
+        options.flashFile,
+        static_cast<std::size_t>(isp::protocol::kPageSize) * isp::protocol::kPageCount,
+        isp::protocol::kOptionSize);
+    if (flash) {
+      bootLoader->PokeCode(0, flash->code);
+      bootLoader->PokeOption(0, flash->option);
+      const std::uint16_t burned = bootLoader->FirmwareVersion();
+      if (burned != 0xFFFF) effective.version = burned;
+      char line[160];
+      std::snprintf(line, sizeof line, "flash loaded from %s (firmware version %04X)",
+                    options.flashFile.c_str(), burned);
+      Say(line);
+    }
+  }
+  if (options.fault) bootLoader->InjectFault(*options.fault);
+
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);
+  sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+  FileDescriptor stopFd(::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK));
+
+  const bool quiet = options.quiet;
+  auto log = [quiet](std::string_view line) {
+    if (quiet && line.rfind("interface ", 0) == 0) return;
+    Say(std::string(line));
+  };
+  kbemu::UhidTransport transport(options.uhidPath, [](const std::string& line) { Say(line); });
+
+  emulator::KeyboardComposite::Options composite;
+  composite.application.collections = effective.collections;
+  composite.application.version = effective.version;
+  composite.switchPause = options.switchPause;
+  composite.startInBootLoader = options.startInBootLoader;
+  auto factory = [bootLoader](const emulator::BootLoaderHooks& hooks) {
+    bootLoader->SetStartHandler(hooks.startUserFirmware);
+    return std::static_pointer_cast<emulator::DeviceModel>(bootLoader);
+  };
+  emulator::KeyboardComposite keyboard(transport, factory, composite, log);
+  const std::string flashFile = options.flashFile;
+  keyboard.SetModeObserver([&](emulator::KeyboardComposite::Mode mode) {
+    Say(std::string("mode: ") + emulator::ModeName(mode));
+    // Every change of mode may follow a burn: keep the file current.
+    SaveFlashOf(*bootLoader, flashFile);
+  });
+  keyboard.Start();
+  transport.Run(stopFd.get());
+  Say("stopping");
+  SaveFlashOf(*bootLoader, flashFile);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  kbemu::KbemuOptions options;
+  try {
+    options = kbemu::ParseKbemuOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "kbemu: %s\n", error.what());
+    return 2;
+  }
+  if (options.help) {
+    std::cout << kbemu::KbemuUsage();
+    return 0;
+  }
+  try {
+    return Run(options);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "kbemu: %s\n", error.what());
+    return 1;
+  }
+}
