@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "app/BurnerLauncher.h"
 #include "app/JpegImage.h"
@@ -112,6 +113,37 @@ TEST(BurnerLauncher, FirmwarePathAndConsoleCommandKeepTheArgumentWhole) {
   const LaunchCommand noTerminal = ConsoleCommand("/bin/mcuprog", firmware, false, QString());
   EXPECT_EQ(noTerminal.program, QStringLiteral("/bin/mcuprog"));
   EXPECT_EQ(BurnerProgramName(), QStringLiteral("mcuprog"));
+}
+
+TEST(BurnerLauncher, RealLaunchHandsTheArgumentOverWhole) {
+  QTemporaryDir root;
+  ASSERT_TRUE(root.isValid());
+  const QString bin = root.filePath("bin dir");
+  ASSERT_TRUE(QDir().mkpath(bin));
+  const QString record = root.filePath("argv.txt");
+  const QString script = QDir(bin).filePath("fake-burner");
+  {
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral(
+                   "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > '%1.tmp'\n/bin/mv '%1.tmp' '%1'\n")
+                   .arg(record)
+                   .toLocal8Bit());
+  }
+  ::chmod(QFile::encodeName(script).constData(), 0755);
+  // Only this directory on PATH: no terminal emulator is found, so the
+  // program runs directly.
+  const QByteArray previousPath = qgetenv("PATH");
+  qputenv("PATH", QFile::encodeName(bin));
+  ProcessBurnerLauncher launcher;
+  const QString firmware = QStringLiteral("/opt/my kb tools/USBKeyboard.MTP");
+  const LaunchResult result = launcher.Launch("fake-burner", firmware);
+  qputenv("PATH", previousPath);
+  ASSERT_TRUE(result.started) << result.error.toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(record); }, 10000));
+  QFile written(record);
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromLocal8Bit(written.readAll()), QStringLiteral("1|") + firmware);
 }
 
 TEST(BurnerLauncher, AMissingBurnerIsReportedNotStarted) {
