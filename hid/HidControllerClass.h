@@ -270,6 +270,10 @@ class THidDeviceController : public QObject {
   std::intptr_t NotifyWindowProc(std::uint32_t message, std::uintptr_t wParam,
                                  std::intptr_t lParam);
 
+  // The HID device-interface class the scans ask for (the same value on
+  // every platform).
+  static constexpr const char* HidGuid = "{4D1E55B2-F16F-11CF-88CB-001111000030}";
+
   bool Loading() const { return loading_; }
   void SetLoading(bool loading) { loading_ = loading; }
 

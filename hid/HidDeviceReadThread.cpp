@@ -114,9 +114,11 @@ void THidDeviceReadThread::Start() {
           if (shared->bytesRead > 0) {
             handOver([shared] {
               THidDevice* dev = shared->device;
-              if (!dev->dataHandler_) return;
-              dev->dataHandler_(dev, shared->report[0], shared->report.data() + 1,
-                                static_cast<std::uint16_t>(shared->bytesRead - 1));
+              // A copy: the handler may destroy the device that holds it.
+              const THidDataEvent handler = dev->dataHandler_;
+              if (!handler) return;
+              handler(dev, shared->report[0], shared->report.data() + 1,
+                      static_cast<std::uint16_t>(shared->bytesRead - 1));
             });
           }
         } else {
@@ -132,7 +134,8 @@ void THidDeviceReadThread::Start() {
           const std::int32_t pause = device.threadSleepTime_;
           handOver([shared] {
             THidDevice* dev = shared->device;
-            if (dev->dataErrorHandler_) dev->dataErrorHandler_(dev, shared->lastError);
+            const THidDataErrorEvent handler = dev->dataErrorHandler_;
+            if (handler) handler(dev, shared->lastError);
           });
           // A read that cannot start (typically an unplugged device) fails
           // again at once; one slice between attempts keeps the two threads
