@@ -59,7 +59,10 @@ TInfoForm::TInfoForm(QWidget* owner)
   setObjectName(QStringLiteral("InfoForm"));
   setWindowTitle(QStringLiteral("HID Device Info"));
   resize(kClientWidth, kClientHeight);
-  QFont font(QStringLiteral("MS Sans Serif"));
+  // Where the form's font is missing, Liberation Sans is the nearest in
+  // width; the usual substitute is too wide for the labels' places.
+  QFont font;
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
   font.setPixelSize(13);
   setFont(font);
   QPalette colours = palette();

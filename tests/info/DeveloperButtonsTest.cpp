@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
 
@@ -51,7 +52,10 @@ void AcceptFileName(QDialog& dialog, const QString& name) {
   auto* files = qobject_cast<QFileDialog*>(&dialog);
   ASSERT_NE(files, nullptr);
   EXPECT_EQ(files->windowTitle(), "Save History");
-  files->selectFile(name);
+  // Typed as a user would: selectFile() leaves a focused name field alone.
+  auto* nameField = files->findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(nameField, nullptr);
+  nameField->setText(name);
   dialog.accept();
 }
 
@@ -96,11 +100,12 @@ TEST_F(DeveloperButtonsTest, SaveOfAnEmptyLogAndCancel) {
   {
     ModalAnswer answer([](QDialog& dialog) { AcceptFileName(dialog, "empty.log"); });
     Click(form->SaveBtn);
+    EXPECT_TRUE(answer.Seen());
   }
   EXPECT_EQ(FileText("empty.log"), QByteArray());
   {
     ModalAnswer answer([](QDialog& dialog) {
-      qobject_cast<QFileDialog*>(&dialog)->selectFile("cancelled");
+      dialog.findChild<QLineEdit*>("fileNameEdit")->setText("cancelled");
       dialog.reject();
     });
     Click(form->SaveBtn);

@@ -121,7 +121,8 @@ TEST(SaveDialogTest, ModalDialogAnsweredWhileItRuns) {
   QTimer::singleShot(0, [] {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     if (dialog == nullptr) return;
-    dialog->selectFile("modal");
+    // Typed as a user would: selectFile() leaves a focused name field alone.
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("modal");
     static_cast<QDialog*>(dialog)->accept();
   });
   QTimer watchdog;  // never leave a dialog waiting for a person
