@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -65,6 +66,16 @@ TEST(HistoryLogFileTest, FailuresNameTheFile) {
   const QString missingDir = dir.filePath("no-such-dir/log.txt");
   EXPECT_EQ(ErrorOf(missingDir, {"a"}), "Cannot create file " + missingDir.toStdString());
   EXPECT_EQ(ErrorOf(dir.path(), {"a"}), "Cannot create file " + dir.path().toStdString());
+  // A directory nobody may create files in, whoever runs the test.
+  EXPECT_EQ(ErrorOf("/proc/history.txt", {"a"}), "Cannot create file /proc/history.txt");
+  if (::geteuid() != 0) {
+    const QString locked = dir.filePath("locked");
+    ASSERT_TRUE(QDir().mkdir(locked));
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_EQ(ErrorOf(locked + "/log.txt", {"a"}),
+              "Cannot create file " + (locked + "/log.txt").toStdString());
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
   // A device that accepts the open but no data: the log must not look saved.
   if (QFile::exists("/dev/full")) {
     EXPECT_EQ(ErrorOf("/dev/full", {"a"}), "Cannot write file /dev/full");
