@@ -125,41 +125,4 @@ TEST(SaveDialogTest, BareNameGetsTxtAndCancelWritesNothing) {
   EXPECT_FALSE(QFile::exists(dir.filePath("other.txt")));
 }
 
-TEST(SaveDialogTest, ModalDialogAnsweredWhileItRuns) {
-  QTemporaryDir dir;
-  ScopedCurrentDir cwd(dir.path());
-  // The real modal path: a timer types the name into the running dialog.
-  QTimer::singleShot(0, [] {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (dialog == nullptr) return;
-    // Typed as a user would: selectFile() leaves a focused name field alone.
-    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("modal");
-    static_cast<QDialog*>(dialog)->accept();
-  });
-  QTimer watchdog;  // never leave a dialog waiting for a person
-  watchdog.setSingleShot(true);
-  QObject::connect(&watchdog, &QTimer::timeout, [] {
-    if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
-  });
-  watchdog.start(10000);
-  EXPECT_TRUE(SaveHistory(nullptr, {"x"}));
-  EXPECT_EQ(ReadAll(dir.filePath("modal.txt")), QByteArray("x\r\n"));
-}
-
-TEST(SaveDialogTest, UnwritableChoiceRaisesTheError) {
-  QTemporaryDir dir;
-  ScopedCurrentDir cwd(dir.path());
-  const QString target = dir.filePath("gone/log.txt");
-  try {
-    SaveHistory(nullptr, {"x"}, [&](QFileDialog& dialog) {
-      dialog.selectFile(target);
-      static_cast<QDialog&>(dialog).accept();
-      return dialog.result();
-    });
-    FAIL() << "no error";
-  } catch (const HistoryFileError& error) {
-    EXPECT_EQ(std::string(error.what()), "Cannot create file " + target.toStdString());
-  }
-}
-
 }  // namespace

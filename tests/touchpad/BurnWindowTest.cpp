@@ -74,6 +74,21 @@ class BurnWindowTest : public apptest::WindowTest {
   qsizetype historyBefore = 0;
 };
 
+TEST_F(BurnWindowTest, TouchpadControlsStartAsOnTheForm) {
+  OpenWithKeyboard(0);
+  EXPECT_EQ(form->Memo1->geometry(), QRect(584, 576, 289, 193));
+  EXPECT_EQ(form->Memo2->geometry(), QRect(896, 472, 345, 321));
+  EXPECT_EQ(form->ProgressBar1->geometry(), QRect(472, 536, 313, 33));
+  EXPECT_TRUE(form->ProgressBar1->isHidden());
+  EXPECT_EQ(form->ProgressBar1->minimum(), 0);
+  EXPECT_EQ(form->ProgressBar1->maximum(), 100);
+  EXPECT_EQ(form->Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  // A staged line is one entry however narrow the memo: no wrapping.
+  EXPECT_EQ(form->Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+  EXPECT_EQ(form->StagedLineCounter(), 0);
+}
+
 TEST_F(BurnWindowTest, BurnWithAConnectedKeyboard) {
   OpenWithKeyboard(6);
   ASSERT_NE(form->CurrentDevice(), nullptr);
@@ -225,7 +240,9 @@ TEST_F(BurnWindowTest, EmptyImageIsLoggedAndNotFlashed) {
             QStringList{"TP image TPIMAGE-QX4410-01.IMG too short: 0 of 2784 lines, not flashed"});
   EXPECT_TRUE(TakeWrites().empty());
   EXPECT_TRUE(form->Button2->isEnabled());
+  for (QRadioButton* radio : Radios()) EXPECT_TRUE(radio->isEnabled());
   EXPECT_EQ(form->Label2->text(), "KB Connect..");
+  EXPECT_EQ(form->Touchpad->Sequence().Stage(), touchpad::TransferStage::kNone);
 }
 
 TEST_F(BurnWindowTest, KeyboardGoneBeforeTheWindowNoticed) {
