@@ -194,8 +194,14 @@ void BootLoaderModel::OnOutputReport(std::span<const std::uint8_t> report) {
   }
   if (out.answer) Send(*out.answer, out.start);
   if (out.disconnect || (out.start && !startHandler)) {
-    std::lock_guard lock(hostMutex_);
-    if (host_ != nullptr) host_->Reenumerate(nullptr);
+    // Called without our lock: a transport may detach us from within. The
+    // host stays valid while it is calling OnOutputReport.
+    DeviceHost* host = nullptr;
+    {
+      std::lock_guard lock(hostMutex_);
+      host = host_;
+    }
+    if (host != nullptr) host->Reenumerate(nullptr);
   } else if (out.start) {
     startHandler(version);
   }

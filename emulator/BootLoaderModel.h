@@ -1,6 +1,11 @@
 // The keyboard's boot loader (04D9/8022) as a device model: a flash of 240
 // code pages and an option area, the protocol of docs/isp-protocol.md, an
 // optional timing model and fault injection for tests.
+//
+// Threads: OnOutputReport runs on the transport's writing thread and answers
+// from there while the timing is off. With link timing on, answers go out
+// from the model's own delivery thread, so the host's SendInputReport must
+// accept calls from it. The test accessors may be called from any thread.
 #pragma once
 
 #include <array>
