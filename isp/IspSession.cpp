@@ -150,7 +150,9 @@ bool IspSession::WriteStream(std::uint16_t firstPage, std::span<const std::uint8
         if (offset >= acked && offset <= sent) sent = offset;
         break;
       case Status::kBadFrame:
-        sent = acked;  // a data report arrived damaged: go back
+        // A data report arrived damaged: go back, again not forever.
+        if (++attemptsWithoutProgress >= link_.Settings().attempts) failed = true;
+        sent = acked;
         break;
       default:
         failed = true;
