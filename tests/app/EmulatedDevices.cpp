@@ -27,6 +27,8 @@ void Append(std::vector<std::uint8_t>& to, const std::vector<std::uint8_t>& more
 std::shared_ptr<emulator::SimpleDeviceModel> MakeKeyboard(std::size_t interfaces,
                                                           std::uint16_t version) {
   auto identity = Identity(kKeyboardVid, kKeyboardPid, version, kKeyboardProduct);
+  identity.serialNumber = u"KB-000123";
+  identity.indexedStrings = {{1, identity.manufacturer}, {2, identity.product}, {3, u"KB-000123"}};
   for (std::size_t i = 0; i < interfaces; ++i) {
     const bool command = i == kCommandInterface;
     const auto reportId = static_cast<std::uint8_t>(command ? 9 : 0x20 + i);
