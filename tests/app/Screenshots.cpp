@@ -1,7 +1,6 @@
 // Renders the update window in the states of an update, driven by devices on
 // the virtual bus, to PNG files: NotConnected, KeyboardReady,
-// UpdateRequested, KeyboardGone and BootLoaderFound, and the device
-// information dialog of the keyboard.
+// UpdateRequested, KeyboardGone and BootLoaderFound.
 //
 // Usage: kbupdate_screenshots OUTPUT_DIRECTORY
 #include <QApplication>
@@ -13,7 +12,6 @@
 #include <memory>
 
 #include "app/DevReader.h"
-#include "hid/info/Info.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
 #include "tests/app/EmulatedDevices.h"
 
@@ -69,23 +67,6 @@ int main(int argc, char** argv) {
   const std::uint32_t keyboard = bus.Plug(apptest::MakeKeyboard(6, 0x0105));
   waitFor([&] { return changes >= 2; }, "the keyboard");
   ok = Save(*form, directory, "KeyboardReady") && ok;
-
-  // The device information dialog for the keyboard's command interface.
-  ShowDeviceInfo(form.get(), form->DeviceOfEntry(static_cast<int>(apptest::kCommandInterface)),
-                 [&](TInfoForm& dialog) {
-                   dialog.show();
-                   if (!QTest::qWaitForWindowExposed(&dialog)) return 0;
-                   QTest::qWait(50);
-                   const QString path = directory.filePath(QStringLiteral("InfoDialog.png"));
-                   if (dialog.grab().save(path)) {
-                     std::printf("%s\n", qPrintable(path));
-                   } else {
-                     std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-                     ok = false;
-                   }
-                   dialog.close();
-                   return 0;
-                 });
 
   form->ColorBtn1->click();
   ok = Save(*form, directory, "UpdateRequested") && ok;
