@@ -116,6 +116,12 @@ TEST_F(BurnWindowTest, BurnWithAConnectedKeyboard) {
   EXPECT_EQ(form->ProgressBar1->maximum(), 2784);
   EXPECT_EQ(form->ProgressBar1->value(), 2784);
   EXPECT_EQ(BarColor(), kRed);
+  // The style really fills the bar with that colour.
+  const QImage bar = form->ProgressBar1->grab().toImage();
+  const QColor middle = bar.pixelColor(bar.width() / 2, bar.height() / 2);
+  EXPECT_GT(middle.red(), 150) << middle.name().toStdString();
+  EXPECT_LT(middle.green(), 100) << middle.name().toStdString();
+  EXPECT_LT(middle.blue(), 100) << middle.name().toStdString();
   for (QRadioButton* radio : Radios()) EXPECT_FALSE(radio->isEnabled());
   EXPECT_EQ(form->Label2->text(), "");
   EXPECT_FALSE(form->Image1->isVisibleTo(form.get()));
