@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "hid/platform/HidBackend.h"
 #include "isp/IspDllInternals.h"
 #include "isp/IspSession.h"
 #include "isp/MtpFormat.h"
@@ -22,6 +23,9 @@ struct LibraryState {
 };
 
 LibraryState& State() {
+  // At exit the state's session closes its handles on the platform backend,
+  // so the backend must be destroyed after the state: construct it first.
+  static_cast<void>(hidplatform::CurrentBackend());
   static LibraryState state;
   return state;
 }
