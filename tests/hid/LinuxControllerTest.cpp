@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include "hid/platform/SetupApi.h"
 #include "hid/platform/linux/LinuxHidBackend.h"
@@ -63,6 +66,52 @@ TEST(LinuxController, WithoutLibudevNothingIsBoundAndNothingIsSeen) {
   EXPECT_TRUE(recorder.events.empty());
   EXPECT_EQ(c.EnumerateDevices(), 0);
   EXPECT_EQ(hidplatform::SetupApiRefCount(), 0);
+}
+
+TEST(LinuxController, AReaderOverAHidrawNodeDeliversReportsAndSurvivesTheUnplug) {
+  FakeTree tree;
+  tree.AddUhid("hidraw0", "0003:2C7A:5B1D.0001", SimpleDeviceModel::VendorDescriptor(0, 4, 4),
+               "0105", FakeTree::Node::kFifo);
+  hidplatform::LinuxHidBackend backend({.root = tree.root.string()});
+  hidplatform::ScopedBackend scope(backend);
+  THidDeviceController c;
+  ASSERT_TRUE(ProcessUntil([&] { return c.DeviceCount() == 1; }));
+  std::vector<std::vector<std::uint8_t>> reports;
+  std::vector<std::uint32_t> errors;
+  int tag = 0;
+  c.SetOnDeviceDataError(hid::THidDataErrorEvent(
+      &tag, [&](hid::THidDevice*, std::uint32_t error) { errors.push_back(error); }));
+  hid::THidDevice* claimed = nullptr;
+  ASSERT_TRUE(c.ClaimDeviceByIndex(claimed, 0));
+  hid::THidDevicePtr owner(claimed);
+  claimed->SetThreadSleepTime(20);
+  claimed->SetDataHandler(hid::THidDataEvent(
+      &tag, [&](hid::THidDevice*, std::uint8_t id, const std::uint8_t* data, std::uint16_t size) {
+        std::vector<std::uint8_t> r{id};
+        r.insert(r.end(), data, data + size);
+        reports.push_back(r);
+      }));
+  ASSERT_NE(claimed->ReadThread(), nullptr);
+
+  const std::string node = (tree.root / "dev/hidraw0").string();
+  const int feed = ::open(node.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(feed, 0);
+  const std::uint8_t report[4] = {0xA1, 0xB2, 0xC3, 0xD4};
+  ASSERT_EQ(::write(feed, report, sizeof report), 4);
+  ASSERT_TRUE(ProcessUntil([&] { return reports.size() == 1; }));
+  // No report ids: the id byte 0 comes first, the data follows whole.
+  EXPECT_EQ(reports[0], (std::vector<std::uint8_t>{0, 0xA1, 0xB2, 0xC3, 0xD4}));
+
+  // The device goes while the reader waits on its node: the wait ends, and
+  // read errors follow until the device object is destroyed.
+  tree.Remove("hidraw0");
+  Notify(c);
+  EXPECT_FALSE(claimed->PluggedIn());
+  ASSERT_TRUE(ProcessUntil([&] { return errors.size() >= 2; }));
+  EXPECT_EQ(errors[0], hidplatform::kErrorDeviceNotConnected);
+  owner.reset();
+  EXPECT_EQ(c.DeviceCount(), 0);
+  ::close(feed);
 }
 
 }  // namespace
