@@ -89,3 +89,141 @@ wait_text() {
   done
   fail "no '$text' in $file within ${seconds}s"
 }
+
+# --- The desktop: Xvfb, the window, screenshots ---
+
+# Starts Xvfb on :1 and waits for its socket.
+start_display() {
+  Xvfb :1 -screen 0 1024x768x24 -nolisten tcp >"$results/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=:1
+  local end=$((SECONDS + 30))
+  until [[ -S /tmp/.X11-unix/X1 ]]; do
+    ((SECONDS <= end)) || fail "Xvfb did not start (see xvfb.log)"
+    nap 0.1
+  done
+}
+
+# Waits for the update window and sets window_x, window_y (screen position
+# of its client area).
+wait_window() {
+  local id geometry
+  id=$(timeout 90 xdotool search --sync --onlyvisible --name '^MVR508_UP2$' | head -n1)
+  [[ -n $id ]] || fail "the update window did not appear (see kbupdate.log)"
+  geometry=$(xdotool getwindowgeometry --shell "$id")
+  window_x=$(sed -n 's/^X=//p' <<<"$geometry")
+  window_y=$(sed -n 's/^Y=//p' <<<"$geometry")
+  window_id=$id
+  log "window $id at $window_x,$window_y"
+  echo "$window_x $window_y 383 320" >"$results/window-geometry"
+}
+
+# Saves the window as NAME.xwd in the results (turned into PNG on the host).
+screenshot() {
+  xwd -id "$window_id" -silent -out "$results/$1.xwd" 2>/dev/null || fail "screenshot $1 failed"
+  log "screenshot $1"
+}
+
+# Takes screenshots of the window one after the other until it closes, so
+# that a state that lasts only a second is caught under slow emulation; the
+# window may still be on its way. stop_screenshots NAME keeps the last one.
+start_screenshots() {
+  rm -rf /tmp/shots
+  mkdir -p /tmp/shots
+  (
+    id=${window_id:-}
+    [[ -n $id ]] || id=$(timeout 90 xdotool search --sync --onlyvisible --name '^MVR508_UP2$' | head -n1)
+    n=0
+    while [[ -n $id ]] && xwd -id "$id" -silent -out "/tmp/shots/$n.xwd" 2>/dev/null; do
+      echo "$n" >/tmp/shots/last
+      n=$((n + 1))
+    done
+  ) &
+  shots_pid=$!
+}
+# A screenshot that depends on timing never fails the run: a slow machine
+# may miss a one-second state; the log says so.
+stop_screenshots() {
+  wait "$shots_pid" 2>/dev/null
+  if [[ ! -s /tmp/shots/last ]]; then
+    log "no screenshot $1: the window closed before one could be taken"
+    return
+  fi
+  cp "/tmp/shots/$(slurp /tmp/shots/last).xwd" "$results/$1.xwd"
+  log "screenshot $1 (the last of $(($(slurp /tmp/shots/last) + 1)) before the window closed)"
+}
+
+# Clicks at a point of the window's client area, as a person would.
+click_window() {
+  xdotool mousemove $((window_x + $1)) $((window_y + $2)) click 1
+}
+
+# Waits until the process has ended.
+wait_gone() {
+  local pid=$1 seconds=${2:-30} end
+  end=$((SECONDS + seconds))
+  while kill -0 "$pid" 2>/dev/null; do
+    ((SECONDS <= end)) || fail "process $pid still runs after ${seconds}s"
+    nap 0.1
+  done
+}
+
+# Prepares a directory with kbupdate and USBKeyboard.MTP beside it, and a
+# PATH on which the burner is the build tree's mcuprog, recording its
+# arguments and exit code. Sets app_dir and burner_path.
+prepare_app() {
+  local version=$1 work=/tmp/kbupdate-e2e
+  app_dir=$work/app
+  burner_path=$work/path
+  mkdir -p "$app_dir" "$burner_path"
+  "$bin/mtptool" sample-image "$work/image.bin" >/dev/null || fail "mtptool sample-image failed"
+  "$bin/mtptool" pack --version "$version" "$work/image.bin" "$app_dir/USBKeyboard.MTP" \
+    >"$results/mtptool.log" 2>&1 || fail "mtptool pack failed (see mtptool.log)"
+  cp "$work/image.bin" "$results/image.bin"
+  cp "$bin/kbupdate" "$app_dir/"
+  cat >"$burner_path/mcuprog" <<WRAPPER
+#!/bin/bash
+printf '%s\n' "\$@" >"$results/mcuprog-arguments"
+"$bin/mcuprog" "\$@"
+status=\$?
+echo "\$status" >"$results/mcuprog-exit-code"
+exit "\$status"
+WRAPPER
+  chmod +x "$burner_path/mcuprog"
+}
+
+# Starts kbupdate from a working directory of its own, without a terminal:
+# its output (and so the burner's console) goes to the transcript file
+# (default burner-transcript.txt).
+start_kbupdate() {
+  transcript=$results/${1:-burner-transcript.txt}
+  rm -f "$results/mcuprog-exit-code"
+  mkdir -p /tmp/kbupdate-cwd /tmp/runtime
+  chmod 700 /tmp/runtime
+  (cd /tmp/kbupdate-cwd &&
+    exec env PATH="$burner_path" XDG_RUNTIME_DIR=/tmp/runtime "$app_dir/kbupdate" \
+      >>"$transcript" 2>>"$results/kbupdate.log" </dev/null) &
+  kbupdate_pid=$!
+}
+
+# The burner ran to its end with the given exit code.
+wait_burner() {
+  local code=$1 seconds=${2:-120} end
+  end=$((SECONDS + seconds))
+  until [[ -s $results/mcuprog-exit-code ]]; do
+    ((SECONDS <= end)) || fail "the burner did not finish within ${seconds}s (see ${transcript##*/})"
+    nap 0.2
+  done
+  [[ $(slurp "$results/mcuprog-exit-code") == "$code" ]] ||
+    fail "mcuprog exited with $(slurp "$results/mcuprog-exit-code"), expected $code"
+}
+
+# The saved flash holds the image from page 0 on and 0xFF behind it.
+check_flash() {
+  local flash=$1 image=$2 size
+  size=$(stat -c %s "$image")
+  cmp -n "$size" "$flash" "$image" >/dev/null || fail "flash differs from the image"
+  if tail -c +$((size + 1)) "$flash" | head -c $((240 * 256 - size)) | tr -d '\377' | grep -q .; then
+    fail "flash holds more than the image"
+  fi
+}
