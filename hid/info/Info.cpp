@@ -48,6 +48,8 @@ QListWidget* MakeList(QWidget* parent, int left) {
   list->setGeometry(left, kListsTop, kListWidth, kListHeight);
   list->setItemDelegate(new FixedHeightDelegate(list));
   list->setUniformItemSizes(true);
+  // Long strings are cut at the edge, not shortened with an ellipsis.
+  list->setTextElideMode(Qt::ElideNone);
   return list;
 }
 

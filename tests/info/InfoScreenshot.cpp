@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "emulator/KeyboardModel.h"
 #include "hid/HidControllerClass.h"
 #include "hid/info/Info.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
+#include "tests/app/EmulatedDevices.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -20,9 +20,8 @@ int main(int argc, char** argv) {
 
   hidplatform::VirtualHidBus bus;
   hidplatform::ScopedBackend backend(bus);
-  emulator::KeyboardModel keyboard(
-      {}, [](std::string_view) {}, [] {});
-  for (const auto& interface : keyboard.Interfaces()) bus.Plug(interface);
+  // The keyboard as the window's screenshots show it, strings included.
+  bus.Plug(apptest::MakeKeyboard(6));
 
   hid::THidDeviceController controller;
   controller.DeviceChange();
