@@ -6,12 +6,14 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "emulator/KeyboardReportDescriptors.h"
 #include "tools/kbemu/FlashFile.h"
 #include "tools/kbemu/KbemuOptions.h"
 #include "tools/kbemu/UhidDevice.h"
+#include "tools/kbemu/UhidTransport.h"
 
 namespace {
 
@@ -126,6 +128,48 @@ TEST(UhidDevice, DescriptorsAndNamesAsTheKernelGetsThem) {
   }
 }
 
+// A model that records what the transport does with it.
+class ProbeModel : public emulator::DeviceModel {
+ public:
+  const emulator::DeviceIdentity& Identity() const override { return identity_; }
+  void Attach(emulator::DeviceHost*) override { ++attaches; }
+  void OnOutputReport(std::span<const std::uint8_t>) override {}
+  int attaches = 0;
+
+ private:
+  emulator::DeviceIdentity identity_;
+};
+
+TEST(UhidTransport, RunsPostedTasksInTimeOrderUntilStopped) {
+  kbemu::UhidTransport transport("/nonexistent/uhid", nullptr);
+  std::vector<std::string> order;
+  transport.Post(std::chrono::milliseconds(40), [&] {
+    order.push_back("late");
+    transport.Stop();
+  });
+  transport.Post(std::chrono::milliseconds(0), [&] {
+    order.push_back("now");
+    // A task may post more work, also from another thread.
+    std::thread([&] {
+      transport.Post(std::chrono::milliseconds(10), [&] { order.push_back("posted"); });
+    }).join();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  transport.Run(-1);
+  EXPECT_EQ(order, (std::vector<std::string>{"now", "posted", "late"}));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
+
+  // A device the kernel cannot make is not half plugged.
+  auto model = std::make_shared<ProbeModel>();
+  EXPECT_THROW(transport.Plug(model), kbemu::UhidError);
+  EXPECT_EQ(transport.DeviceCount(), 0u);
+  EXPECT_EQ(model->attaches, 0);
+
+  // A task that throws ends Run with its error.
+  transport.Post(std::chrono::milliseconds(0), [] { throw std::runtime_error("task failed"); });
+  EXPECT_THROW(transport.Run(-1), std::runtime_error);
+}
+
 // The real program, as a user starts it.
 std::pair<int, std::string> RunKbemu(const std::string& arguments) {
   const std::string command = std::string(KBEMU_PATH) + " " + arguments + " 2>&1";
@@ -162,6 +206,11 @@ TEST(KbemuProgram, HelpBadOptionsAndNoUhid) {
   auto [damagedCode, damagedText] = RunKbemu("--uhid /dev/null --flash " + damaged);
   EXPECT_EQ(damagedCode, 1);
   EXPECT_NE(damagedText.find("has 11 bytes"), std::string::npos) << damagedText;
+
+  auto [unwritableCode, unwritable] =
+      RunKbemu("--uhid /dev/null --flash " + (dir.path / "missing" / "flash.bin").string());
+  EXPECT_EQ(unwritableCode, 1);
+  EXPECT_NE(unwritable.find("cannot write the flash file"), std::string::npos) << unwritable;
 }
 
 }  // namespace

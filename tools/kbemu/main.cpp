@@ -84,6 +84,8 @@ int Run(const kbemu::KbemuOptions& options) {
     }
   }
   if (options.fault) bootLoader->InjectFault(*options.fault);
+  // A flash file that cannot be written is reported now, not after a burn.
+  SaveFlashOf(*bootLoader, options.flashFile);
 
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
