@@ -53,6 +53,9 @@ class FakeTree {
     const fs::path usbDir = root / "sys/devices/pci0000:00/usb1" / ("1-" + node);
     WriteFile(usbDir / "idVendor", hidName.substr(5, 4) + "\n");
     WriteFile(usbDir / "bcdDevice", usb.bcdDevice + "\n");
+    // A bus that does not exist: string descriptors cannot be read from it.
+    WriteFile(usbDir / "busnum", "250\n");
+    WriteFile(usbDir / "devnum", "1\n");
     if (!usb.manufacturer.empty()) WriteFile(usbDir / "manufacturer", usb.manufacturer + "\n");
     if (!usb.product.empty()) WriteFile(usbDir / "product", usb.product + "\n");
     if (!usb.serial.empty()) WriteFile(usbDir / "serial", usb.serial + "\n");

@@ -19,6 +19,7 @@
 #include "hid/platform/ReportDescriptor.h"
 #include "hid/platform/linux/SysfsHidNode.h"
 #include "hid/platform/linux/Udev.h"
+#include "hid/platform/linux/UsbStrings.h"
 
 namespace hidplatform {
 namespace {
@@ -122,6 +123,7 @@ struct LinuxHidBackend::Impl {
 
   std::mutex bindMutex;
   std::unique_ptr<Udev> udev;
+  UsbStrings usbStrings;
   bool hidAccessBound = false;
 
   std::shared_ptr<HandleState> Find(Handle handle) {
@@ -280,10 +282,23 @@ bool LinuxHidBackend::GetSerialNumberString(Handle handle, void* buffer, std::si
   return CopyText(state->node.SerialNumber(), buffer, bytes);
 }
 
-bool LinuxHidBackend::GetIndexedString(Handle handle, std::uint32_t, void*, std::size_t) {
-  // String descriptors by index (and the language list) are not in sysfs.
-  if (!impl_->Find(handle)) return Fail(kErrorInvalidHandle);
-  return Fail(kErrorGenFailure);
+bool LinuxHidBackend::GetIndexedString(Handle handle, std::uint32_t index, void* buffer,
+                                       std::size_t bytes) {
+  auto state = impl_->Find(handle);
+  if (!state) return Fail(kErrorInvalidHandle);
+  // Not in sysfs: read from the USB device itself where that is possible.
+  int bus = 0;
+  int address = 0;
+  if (index > 255 || !state->node.UsbAddress(bus, address)) return Fail(kErrorGenFailure);
+  std::u16string text;
+  if (index == 0) {
+    std::vector<std::uint16_t> languages;
+    if (!impl_->usbStrings.Languages(bus, address, languages)) return Fail(kErrorGenFailure);
+    text.assign(languages.begin(), languages.end());
+  } else if (!impl_->usbStrings.String(bus, address, static_cast<std::uint8_t>(index), text)) {
+    return Fail(kErrorGenFailure);
+  }
+  return CopyText(text, buffer, bytes);
 }
 
 bool LinuxHidBackend::GetNumInputBuffers(Handle handle, std::uint32_t& count) {

@@ -138,6 +138,16 @@ bool SysfsHidNode::Load(const fs::path& root, const std::string& nodeName) {
   }
 
   if (auto usb = UsbDeviceOf(hidDir_, root)) {
+    int bus = 0;
+    int address = 0;
+    const std::string busText = ReadLine(*usb / "busnum");
+    const std::string addressText = ReadLine(*usb / "devnum");
+    if (std::from_chars(busText.data(), busText.data() + busText.size(), bus).ec == std::errc() &&
+        std::from_chars(addressText.data(), addressText.data() + addressText.size(), address).ec ==
+            std::errc()) {
+      usbBus_ = bus;
+      usbAddress_ = address;
+    }
     attributes_.versionNumber =
         static_cast<std::uint16_t>(ParseHex(ReadLine(*usb / "bcdDevice")).value_or(0));
     manufacturer_ = Utf16(ReadLine(*usb / "manufacturer"));

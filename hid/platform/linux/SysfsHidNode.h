@@ -43,12 +43,21 @@ class SysfsHidNode {
   const std::u16string& Product() const { return product_; }
   const std::u16string& SerialNumber() const { return serial_; }
   const std::string& NodeName() const { return nodeName_; }
+  // Bus number and address of the USB device behind the node; false for a
+  // device without a USB parent.
+  bool UsbAddress(int& bus, int& address) const {
+    bus = usbBus_;
+    address = usbAddress_;
+    return usbBus_ >= 0 && usbAddress_ >= 0;
+  }
 
  private:
   std::filesystem::path root_;
   std::string nodeName_;
   std::filesystem::path hidDir_;
   std::uint32_t sequence_ = 0;
+  int usbBus_ = -1;
+  int usbAddress_ = -1;
   bool identified_ = false;
   Attributes attributes_;
   std::u16string manufacturer_;
