@@ -158,6 +158,8 @@ click_window() {
   xdotool mousemove $((window_x + $1)) $((window_y + $2)) click 1
 }
 
+as_user=()
+
 # Waits until the process has ended.
 wait_gone() {
   local pid=$1 seconds=${2:-30} end
@@ -192,16 +194,52 @@ WRAPPER
   chmod +x "$burner_path/mcuprog"
 }
 
+# --- udev, as on a desktop ---
+
+# Starts udevd with the project's rule and a rule that gives the group
+# plugdev the two devices (the "GROUP=/MODE= rule of your own" of
+# docs/linux.md; the shipped rule's uaccess needs a logged-in seat). The
+# guest's root is a chroot, which systemd's tools refuse unless told.
+start_udev() {
+  export SYSTEMD_IGNORE_CHROOT=1
+  mkdir -p /run/udev /etc/udev/rules.d
+  cp "$KB_SOURCE/packaging/udev/70-kbupdate.rules" /etc/udev/rules.d/ ||
+    fail "the project's udev rule is missing"
+  cat >/etc/udev/rules.d/71-kbupdate-test.rules <<'RULES'
+SUBSYSTEM=="hidraw", KERNELS=="*:2C7A:5B1D.*", GROUP="plugdev", MODE="0660"
+SUBSYSTEM=="hidraw", KERNELS=="*:04D9:8022.*", GROUP="plugdev", MODE="0660"
+RULES
+  /lib/systemd/systemd-udevd --daemon --resolve-names=early 2>"$results/udevd.log" ||
+    fail "udevd did not start"
+  udevadm settle --timeout=30
+  [[ -S /run/udev/control ]] || fail "udevd runs without its control socket"
+}
+
+# Runs kbupdate (and so mcuprog) as an unprivileged user of group plugdev.
+use_unprivileged_user() {
+  as_user=(setpriv --reuid=nobody --regid=nogroup --groups=plugdev)
+  user_home=/tmp/home-nobody
+  mkdir -p "$user_home/runtime"
+  chmod 700 "$user_home/runtime"
+  chown -R nobody:nogroup "$user_home"
+}
+
 # Starts kbupdate from a working directory of its own, without a terminal:
 # its output (and so the burner's console) goes to the transcript file
 # (default burner-transcript.txt).
 start_kbupdate() {
   transcript=$results/${1:-burner-transcript.txt}
-  rm -f "$results/mcuprog-exit-code"
-  mkdir -p /tmp/kbupdate-cwd /tmp/runtime
-  chmod 700 /tmp/runtime
+  local home=${user_home:-/tmp/home-root}
+  mkdir -p "$home/runtime" /tmp/kbupdate-cwd
+  [[ -n ${user_home:-} ]] || chmod 700 "$home/runtime"
+  # Files the burner's user writes into: made here, writable for it.
+  : >"$results/mcuprog-exit-code"
+  : >"$results/mcuprog-arguments"
+  : >>"$transcript"
+  chmod 666 "$results/mcuprog-exit-code" "$results/mcuprog-arguments" "$transcript"
   (cd /tmp/kbupdate-cwd &&
-    exec env PATH="$burner_path" XDG_RUNTIME_DIR=/tmp/runtime "$app_dir/kbupdate" \
+    exec "${as_user[@]}" env PATH="$burner_path" HOME="$home" XDG_RUNTIME_DIR="$home/runtime" \
+      "$app_dir/kbupdate" \
       >>"$transcript" 2>>"$results/kbupdate.log" </dev/null) &
   kbupdate_pid=$!
 }
