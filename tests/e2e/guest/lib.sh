@@ -160,6 +160,36 @@ click_window() {
 
 as_user=()
 
+# The colour of one pixel of the window, as "R G B" (decimal), read from an
+# xwd dump: header fields are big-endian 32-bit words; the pixels follow the
+# header and the colour map, 32 bits each on a 24-bit screen.
+window_pixel() {
+  local x=$1 y=$2 dump=/tmp/pixel-probe.xwd header
+  xwd -id "$window_id" -silent -out "$dump" 2>/dev/null || return 1
+  read -r -a header < <(od -An -tu4 --endian=big -N 80 -v "$dump" | tr -s ' \n' ' ')
+  local size=${header[0]} bits=${header[11]} line=${header[12]} order=${header[7]} colours=${header[19]}
+  ((bits == 32)) || return 1
+  local offset=$((size + colours * 12 + y * line + x * 4)) bytes
+  read -r -a bytes < <(od -An -tu1 -j "$offset" -N 4 -v "$dump")
+  if ((order == 0)); then
+    echo "${bytes[2]} ${bytes[1]} ${bytes[0]}"
+  else
+    echo "${bytes[1]} ${bytes[2]} ${bytes[3]}"
+  fi
+}
+
+# Waits until the "Update" button is red, as a person would before clicking.
+wait_update_ready() {
+  local seconds=${1:-60} end rgb
+  end=$((SECONDS + seconds))
+  while ((SECONDS <= end)); do
+    read -r -a rgb < <(window_pixel 96 136 || echo "0 0 0")
+    if ((rgb[0] > 200 && rgb[1] < 80 && rgb[2] < 80)); then return 0; fi
+    nap 0.3
+  done
+  fail "the Update button did not turn red within ${seconds}s"
+}
+
 # Waits until the process has ended.
 wait_gone() {
   local pid=$1 seconds=${2:-30} end
