@@ -113,7 +113,21 @@ int Run(const kbemu::KbemuOptions& options) {
   };
   emulator::KeyboardComposite keyboard(transport, factory, composite, log);
   const std::string flashFile = options.flashFile;
+  // What the boot loader did during one appearance, for the log.
+  std::uint64_t reportsBefore = 0;
+  std::uint64_t erasedBefore = 0;
+  emulator::KeyboardComposite::Mode previous = emulator::KeyboardComposite::Mode::kOff;
   keyboard.SetModeObserver([&](emulator::KeyboardComposite::Mode mode) {
+    using Mode = emulator::KeyboardComposite::Mode;
+    if (mode == Mode::kBootLoader) {
+      reportsBefore = bootLoader->ReportsReceived();
+      erasedBefore = bootLoader->PagesErased();
+    } else if (previous == Mode::kBootLoader) {
+      Say("boot loader handled " + std::to_string(bootLoader->ReportsReceived() - reportsBefore) +
+          " reports, erased " + std::to_string(bootLoader->PagesErased() - erasedBefore) +
+          " pages");
+    }
+    previous = mode;
     Say(std::string("mode: ") + emulator::ModeName(mode));
     // Every change of mode may follow a burn: keep the file current.
     SaveFlashOf(*bootLoader, flashFile);
