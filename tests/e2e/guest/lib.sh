@@ -94,6 +94,7 @@ wait_text() {
 
 # Starts Xvfb on :1 and waits for its socket.
 start_display() {
+  rm -f /tmp/.X1-lock  # a lock of the host's, seen through the overlay
   Xvfb :1 -screen 0 1024x768x24 -nolisten tcp >"$results/xvfb.log" 2>&1 &
   xvfb_pid=$!
   export DISPLAY=:1
@@ -205,6 +206,7 @@ wait_gone() {
 # arguments and exit code. Sets app_dir and burner_path.
 prepare_app() {
   local version=$1 work=/tmp/kbupdate-e2e
+  rm -rf "$work"
   app_dir=$work/app
   burner_path=$work/path
   mkdir -p "$app_dir" "$burner_path"
