@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "burner/Utf8.h"
+#include "hid/platform/TextEncoding.h"
 #include "isp/IspDll.h"
 
 #if defined(_WIN32)
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   }
   Say("connect to USB keyboard ok\n");
 
-  const std::u16string wideName = burner::Utf8ToUtf16(fileName);
+  const std::u16string wideName = hidplatform::Utf8ToUtf16(fileName);
   const std::uint8_t* program = nullptr;
   const std::uint8_t* option = nullptr;
   const std::uint8_t* third = nullptr;

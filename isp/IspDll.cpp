@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "hid/platform/HidBackend.h"
+#include "hid/platform/TextEncoding.h"
 #include "isp/IspDllInternals.h"
 #include "isp/IspSession.h"
 #include "isp/MtpFormat.h"
-#include "isp/Utf16.h"
 
 namespace {
 
@@ -91,9 +91,9 @@ std::int32_t LoadFile(const ISPDLL_CHAR* fileName, const std::uint8_t** program,
   SetOut<std::uint32_t>(thirdSize, 0);
   if (fileName == nullptr || !Ready()) return -1;
 #if defined(_WIN32)
-  const auto path = isp::Utf16ToUtf8(reinterpret_cast<const char16_t*>(fileName));
+  const auto path = hidplatform::Utf16ToUtf8(reinterpret_cast<const char16_t*>(fileName));
 #else
-  const auto path = isp::Utf16ToUtf8(fileName);
+  const auto path = hidplatform::Utf16ToUtf8(fileName);
 #endif
   if (!path || path->empty()) return -1;
   std::vector<std::uint8_t> bytes;

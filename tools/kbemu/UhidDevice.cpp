@@ -1,5 +1,7 @@
 #include "tools/kbemu/UhidDevice.h"
 
+#include "hid/platform/TextEncoding.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,33 +24,6 @@ bool DescriptorUsesReportIds(std::span<const std::uint8_t> descriptor) {
     i += 1 + size;
   }
   return false;
-}
-
-std::string Utf8(const std::u16string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 namespace {
@@ -84,9 +59,9 @@ UhidDevice::UhidDevice(const std::string& devicePath, const emulator::DeviceIden
   uhid_event event{};
   event.type = UHID_CREATE2;
   auto& create = event.u.create2;
-  CopyText(create.name, Utf8(identity.product));
+  CopyText(create.name, hidplatform::Utf16ToUtf8(identity.product).value_or(std::string()));
   CopyText(create.phys, physicalPath);
-  CopyText(create.uniq, Utf8(identity.serialNumber));
+  CopyText(create.uniq, hidplatform::Utf16ToUtf8(identity.serialNumber).value_or(std::string()));
   create.rd_size = static_cast<std::uint16_t>(identity.reportDescriptor.size());
   create.bus = 0x03;  // BUS_USB: the keyboard is a USB device
   create.vendor = identity.vendorId;

@@ -52,7 +52,4 @@ class UhidDevice {
 // True when the descriptor declares report ids (it has a Report ID item).
 bool DescriptorUsesReportIds(std::span<const std::uint8_t> descriptor);
 
-// UTF-8 of a UTF-16 text (for the device name the kernel shows).
-std::string Utf8(const std::u16string& text);
-
 }  // namespace kbemu

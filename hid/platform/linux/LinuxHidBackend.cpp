@@ -1,5 +1,7 @@
 #include "hid/platform/linux/LinuxHidBackend.h"
 
+#include "hid/platform/TextEncoding.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -248,17 +250,7 @@ namespace {
 
 bool CopyText(const std::u16string& text, void* buffer, std::size_t bytes) {
   if (text.empty()) return Fail(kErrorGenFailure);
-  const std::size_t capacity = bytes / 2;
-  const std::size_t units = std::min(capacity, text.size());
-  auto* out = static_cast<std::uint8_t*>(buffer);
-  for (std::size_t i = 0; i < units; ++i) {
-    out[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
-    out[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
-  }
-  if (units < capacity) {
-    out[2 * units] = 0;
-    out[2 * units + 1] = 0;
-  }
+  CopyWideString(text, buffer, bytes);
   return true;
 }
 

@@ -1,5 +1,7 @@
 #include "hid/platform/linux/SysfsHidNode.h"
 
+#include "hid/platform/TextEncoding.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -36,40 +38,6 @@ std::optional<std::uint32_t> ParseHex(std::string_view text) {
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
   if (error != std::errc() || end == text.data()) return std::nullopt;
   return value;
-}
-
-// UTF-8 to UTF-16; invalid sequences become U+FFFD.
-std::u16string Utf16(const std::string& text) {
-  std::u16string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::uint32_t cp = 0xFFFD;
-    std::size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c >> 5) == 0x6 && i + 1 < text.size()) {
-      cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
-      len = 2;
-    } else if ((c >> 4) == 0xE && i + 2 < text.size()) {
-      cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
-           (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
-      len = 3;
-    } else if ((c >> 3) == 0x1E && i + 3 < text.size()) {
-      cp = ((c & 0x07u) << 18) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 12) |
-           ((static_cast<unsigned char>(text[i + 2]) & 0x3Fu) << 6) |
-           (static_cast<unsigned char>(text[i + 3]) & 0x3Fu);
-      len = 4;
-    }
-    if (cp >= 0x10000 && cp <= 0x10FFFF) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp > 0xFFFF ? 0xFFFD : cp));
-    }
-    i += len;
-  }
-  return out;
 }
 
 // KEY=value lines of a uevent file.
@@ -150,9 +118,9 @@ bool SysfsHidNode::Load(const fs::path& root, const std::string& nodeName) {
     }
     attributes_.versionNumber =
         static_cast<std::uint16_t>(ParseHex(ReadLine(*usb / "bcdDevice")).value_or(0));
-    manufacturer_ = Utf16(ReadLine(*usb / "manufacturer"));
-    product_ = Utf16(ReadLine(*usb / "product"));
-    serial_ = Utf16(ReadLine(*usb / "serial"));
+    manufacturer_ = Utf8ToUtf16(ReadLine(*usb / "manufacturer"));
+    product_ = Utf8ToUtf16(ReadLine(*usb / "product"));
+    serial_ = Utf8ToUtf16(ReadLine(*usb / "serial"));
   } else {
     // No USB parent (a uhid device): the version of its input device.
     for (const auto& input : fs::directory_iterator(hidDir_ / "input", ec)) {
@@ -162,8 +130,8 @@ bool SysfsHidNode::Load(const fs::path& root, const std::string& nodeName) {
       }
     }
   }
-  if (product_.empty()) product_ = Utf16(UeventValue(uevent, "HID_NAME"));
-  if (serial_.empty()) serial_ = Utf16(UeventValue(uevent, "HID_UNIQ"));
+  if (product_.empty()) product_ = Utf8ToUtf16(UeventValue(uevent, "HID_NAME"));
+  if (serial_.empty()) serial_ = Utf8ToUtf16(UeventValue(uevent, "HID_UNIQ"));
 
   if (auto descriptor = ReadFile(hidDir_ / "report_descriptor")) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(descriptor->data());

@@ -1,5 +1,7 @@
 #include "hid/platform/virtual/VirtualHidBus.h"
 
+#include "hid/platform/TextEncoding.h"
+
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -22,21 +24,6 @@ bool Fail(std::uint32_t error) {
 constexpr std::uint32_t kDefaultInputBuffers = 32;
 constexpr std::uint32_t kMinInputBuffers = 2;
 constexpr std::uint32_t kMaxInputBuffers = 512;
-
-// Copies UTF-16 units into a byte buffer, zero-terminated only when shorter.
-void CopyUnits(const std::u16string& text, void* buffer, std::size_t bytes) {
-  const std::size_t capacity = bytes / 2;
-  const std::size_t units = std::min(capacity, text.size());
-  auto* out = static_cast<std::uint8_t*>(buffer);
-  for (std::size_t i = 0; i < units; ++i) {
-    out[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
-    out[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
-  }
-  if (units < capacity) {
-    out[2 * units] = 0;
-    out[2 * units + 1] = 0;
-  }
-}
 
 }  // namespace
 
@@ -340,7 +327,7 @@ bool VirtualHidBus::CopyString(Handle handle, const std::u16string emulator::Dev
   if (state == nullptr) return false;
   const std::u16string& text = state->device->model->Identity().*field;
   if (text.empty()) return Fail(kErrorGenFailure);
-  CopyUnits(text, buffer, bytes);
+  CopyWideString(text, buffer, bytes);
   return true;
 }
 
@@ -364,13 +351,14 @@ bool VirtualHidBus::GetIndexedString(Handle handle, std::uint32_t index, void* b
   const auto& identity = state->device->model->Identity();
   if (index == 0) {
     if (identity.languages.empty()) return Fail(kErrorGenFailure);
-    CopyUnits(std::u16string(identity.languages.begin(), identity.languages.end()), buffer, bytes);
+    CopyWideString(std::u16string(identity.languages.begin(), identity.languages.end()), buffer,
+                   bytes);
     return true;
   }
   if (index > 255) return Fail(kErrorGenFailure);
   auto it = identity.indexedStrings.find(static_cast<std::uint8_t>(index));
   if (it == identity.indexedStrings.end() || it->second.empty()) return Fail(kErrorGenFailure);
-  CopyUnits(it->second, buffer, bytes);
+  CopyWideString(it->second, buffer, bytes);
   return true;
 }
 
