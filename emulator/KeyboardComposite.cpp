@@ -147,69 +147,58 @@ void KeyboardComposite::UnplugAll() {
   plugged_.clear();
 }
 
+void KeyboardComposite::PostToSelf(std::chrono::milliseconds delay,
+                                   std::function<void(KeyboardComposite&)> task) {
+  std::weak_ptr<KeyboardComposite*> weak = self_;
+  transport_.Post(delay, [weak, task = std::move(task)] {
+    if (auto self = weak.lock(); self && *self) task(**self);
+  });
+}
+
+void KeyboardComposite::LeaveFor(void (KeyboardComposite::*plugNext)()) {
+  UnplugAll();
+  EnterMode(Mode::kSwitching);
+  PostToSelf(options_.switchPause,
+             [plugNext](KeyboardComposite& keyboard) { (keyboard.*plugNext)(); });
+}
+
 // Runs on the writing thread, inside the transport's delivery of the report:
 // the switch itself runs later on the transport's thread.
 void KeyboardComposite::OnUpdateCommand() {
-  std::weak_ptr<KeyboardComposite*> weak = self_;
-  transport_.Post(std::chrono::milliseconds(0), [weak] {
-    auto self = weak.lock();
-    if (!self || !*self) return;
-    KeyboardComposite& keyboard = **self;
+  PostToSelf(std::chrono::milliseconds(0), [](KeyboardComposite& keyboard) {
     if (keyboard.CurrentMode() != Mode::kApplication) return;
     keyboard.Log("leaving application mode for the boot loader");
-    keyboard.UnplugAll();
-    keyboard.EnterMode(Mode::kSwitching);
-    keyboard.transport_.Post(keyboard.options_.switchPause, [weak] {
-      if (auto again = weak.lock(); again && *again) (*again)->PlugBootLoader();
-    });
+    keyboard.LeaveFor(&KeyboardComposite::PlugBootLoader);
   });
 }
 
 // The boot loader dropped off the bus: the keyboard stays in its boot
 // loader and comes back after the pause, as it would when re-plugged.
 void KeyboardComposite::OnBootLoaderLeft(unsigned generation) {
-  std::weak_ptr<KeyboardComposite*> weak = self_;
-  transport_.Post(std::chrono::milliseconds(0), [weak, generation] {
-    auto self = weak.lock();
-    if (!self || !*self) return;
-    KeyboardComposite& keyboard = **self;
-    if (keyboard.CurrentMode() != Mode::kBootLoader ||
-        generation != keyboard.bootLoaderGeneration_) {
-      return;
-    }
+  PostToSelf(std::chrono::milliseconds(0), [generation](KeyboardComposite& keyboard) {
+    if (!keyboard.IsPresentBootLoader(generation)) return;
     keyboard.Log("boot loader dropped off the bus; it comes back in boot-loader mode");
-    keyboard.UnplugAll();
-    keyboard.EnterMode(Mode::kSwitching);
-    keyboard.transport_.Post(keyboard.options_.switchPause, [weak] {
-      if (auto again = weak.lock(); again && *again) (*again)->PlugBootLoader();
-    });
+    keyboard.LeaveFor(&KeyboardComposite::PlugBootLoader);
   });
 }
 
 void KeyboardComposite::OnStartUserFirmware(unsigned generation, std::uint16_t version) {
-  std::weak_ptr<KeyboardComposite*> weak = self_;
-  transport_.Post(std::chrono::milliseconds(0), [weak, generation, version] {
-    auto self = weak.lock();
-    if (!self || !*self) return;
-    KeyboardComposite& keyboard = **self;
+  PostToSelf(std::chrono::milliseconds(0), [generation, version](KeyboardComposite& keyboard) {
     // Only the boot loader that is present now may end its own mode.
-    if (keyboard.CurrentMode() != Mode::kBootLoader ||
-        generation != keyboard.bootLoaderGeneration_) {
-      return;
-    }
+    if (!keyboard.IsPresentBootLoader(generation)) return;
     char line[64];
     std::snprintf(line, sizeof line, "boot loader starts the user firmware, version %04X", version);
     keyboard.Log(line);
-    keyboard.UnplugAll();
     {
       std::lock_guard lock(keyboard.mutex_);
       keyboard.version_ = version;
     }
-    keyboard.EnterMode(Mode::kSwitching);
-    keyboard.transport_.Post(keyboard.options_.switchPause, [weak] {
-      if (auto again = weak.lock(); again && *again) (*again)->PlugApplication();
-    });
+    keyboard.LeaveFor(&KeyboardComposite::PlugApplication);
   });
+}
+
+bool KeyboardComposite::IsPresentBootLoader(unsigned generation) const {
+  return CurrentMode() == Mode::kBootLoader && generation == bootLoaderGeneration_;
 }
 
 }  // namespace emulator

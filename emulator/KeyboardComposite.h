@@ -79,6 +79,13 @@ class KeyboardComposite {
   void OnUpdateCommand();
   void OnStartUserFirmware(unsigned generation, std::uint16_t version);
   void OnBootLoaderLeft(unsigned generation);
+  // Whether the boot loader of that appearance is the one on the bus now.
+  bool IsPresentBootLoader(unsigned generation) const;
+  // Runs task on the transport's thread after delay, unless this keyboard is
+  // gone by then.
+  void PostToSelf(std::chrono::milliseconds delay, std::function<void(KeyboardComposite&)> task);
+  // Leaves the bus now and appears again through plugNext after the pause.
+  void LeaveFor(void (KeyboardComposite::*plugNext)());
   void Log(const std::string& line);
 
   KeyboardTransport& transport_;
