@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "emulator/KeyboardReportDescriptors.h"
+#include "isp/IspProtocol.h"
 #include "tools/kbemu/FlashFile.h"
 #include "tools/kbemu/KbemuOptions.h"
 #include "tools/kbemu/UhidDevice.h"
@@ -108,6 +109,7 @@ TEST(UhidDevice, DescriptorsAndNamesAsTheKernelGetsThem) {
   const auto interfaces = emulator::KeyboardInterfaces(6);
   EXPECT_FALSE(kbemu::DescriptorUsesReportIds(interfaces[0].reportDescriptor));
   EXPECT_TRUE(kbemu::DescriptorUsesReportIds(interfaces[1].reportDescriptor));
+  EXPECT_TRUE(kbemu::DescriptorUsesReportIds(isp::protocol::kReportDescriptor));
   // A report-id byte as data of another item is not a report id item.
   const std::vector<std::uint8_t> lookalike = {0x26, 0x85, 0x00, 0x75, 0x08};
   EXPECT_FALSE(kbemu::DescriptorUsesReportIds(lookalike));

@@ -1,5 +1,6 @@
 #include "tools/kbemu/UhidDevice.h"
 
+#include "hid/platform/ReportDescriptor.h"
 #include "hid/platform/TextEncoding.h"
 
 #include <fcntl.h>
@@ -12,18 +13,8 @@
 namespace kbemu {
 
 bool DescriptorUsesReportIds(std::span<const std::uint8_t> descriptor) {
-  for (std::size_t i = 0; i < descriptor.size();) {
-    const std::uint8_t prefix = descriptor[i];
-    if (prefix == 0xFE) {  // long item: size in the next byte
-      if (i + 1 >= descriptor.size()) break;
-      i += 3 + descriptor[i + 1];
-      continue;
-    }
-    if ((prefix & 0xFC) == 0x84) return true;
-    const std::size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
-    i += 1 + size;
-  }
-  return false;
+  const auto parsed = hidplatform::ParseReportDescriptor(descriptor);
+  return parsed && parsed->usesReportIds;
 }
 
 namespace {

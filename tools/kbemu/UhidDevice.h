@@ -49,7 +49,8 @@ class UhidDevice {
   bool usesReportIds_ = false;
 };
 
-// True when the descriptor declares report ids (it has a Report ID item).
+// True when the descriptor declares report ids, as the host's parser reads
+// it; false for a descriptor it cannot parse.
 bool DescriptorUsesReportIds(std::span<const std::uint8_t> descriptor);
 
 }  // namespace kbemu
