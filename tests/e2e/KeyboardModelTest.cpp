@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -8,6 +7,7 @@
 #include "emulator/KeyboardComposite.h"
 #include "emulator/KeyboardModel.h"
 #include "emulator/KeyboardReportDescriptors.h"
+#include "hid/platform/ReportDescriptor.h"
 #include "tests/e2e/FakeKeyboardTransport.h"
 
 namespace {
@@ -15,41 +15,12 @@ namespace {
 using emulator::KeyboardComposite;
 using emulator::KeyboardModel;
 
-// What a host's descriptor parser would find: top-level collections and the
-// bit size of each (type, report id).
-struct ParsedDescriptor {
-  int topLevelCollections = 0;
-  bool balanced = true;
-  std::map<std::pair<int, int>, int> reportBits;  // (main item tag, report id) -> bits
-};
-
-ParsedDescriptor Parse(const std::vector<std::uint8_t>& d) {
-  ParsedDescriptor out;
-  int depth = 0, reportSize = 0, reportCount = 0, reportId = 0;
-  for (std::size_t i = 0; i < d.size();) {
-    const std::uint8_t prefix = d[i];
-    const std::size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
-    std::uint32_t value = 0;
-    for (std::size_t b = 0; b < size && i + 1 + b < d.size(); ++b) value |= d[i + 1 + b] << (8 * b);
-    const std::uint8_t tag = prefix & 0xFC;
-    if (tag == 0xA0) {
-      if (depth == 0) ++out.topLevelCollections;
-      ++depth;
-    } else if (tag == 0xC0) {
-      if (--depth < 0) out.balanced = false;
-    } else if (tag == 0x74) {
-      reportSize = static_cast<int>(value);
-    } else if (tag == 0x94) {
-      reportCount = static_cast<int>(value);
-    } else if (tag == 0x84) {
-      reportId = static_cast<int>(value);
-    } else if (tag == 0x80 || tag == 0x90 || tag == 0xB0) {
-      out.reportBits[{tag, reportId}] += reportSize * reportCount;
-    }
-    i += 1 + size;
-  }
-  if (depth != 0) out.balanced = false;
-  return out;
+// The collection of an interface that declares the command report id.
+const hidplatform::CollectionReports* CommandCollection(
+    const hidplatform::ParsedDescriptor& parsed) {
+  const auto index = hidplatform::CollectionOfReport(parsed, emulator::kCommandReportId);
+  if (!parsed.usesReportIds || !index) return nullptr;
+  return &parsed.collections[*index];
 }
 
 TEST(KeyboardInterfaces, SixCollectionsOverTwoInterfacesWithTheCommandReport) {
@@ -60,35 +31,43 @@ TEST(KeyboardInterfaces, SixCollectionsOverTwoInterfacesWithTheCommandReport) {
   EXPECT_FALSE(interfaces[0].usesReportIds);
   EXPECT_TRUE(interfaces[1].usesReportIds);
 
-  ParsedDescriptor boot = Parse(interfaces[0].reportDescriptor);
-  EXPECT_TRUE(boot.balanced);
-  EXPECT_EQ(boot.topLevelCollections, 1);
-  EXPECT_EQ((boot.reportBits[{0x80, 0}]), 64);  // 8-byte boot keyboard input
-  EXPECT_EQ((boot.reportBits[{0x90, 0}]), 8);   // LED output
+  // Lengths as a host reads them: the largest report plus the id byte.
+  const auto boot = hidplatform::ParseReportDescriptor(interfaces[0].reportDescriptor);
+  ASSERT_TRUE(boot.has_value());
+  EXPECT_FALSE(boot->usesReportIds);
+  ASSERT_EQ(boot->collections.size(), 1u);
+  EXPECT_EQ(boot->collections[0].inputReportByteLength, 1 + 8);   // 8-byte boot keyboard input
+  EXPECT_EQ(boot->collections[0].outputReportByteLength, 1 + 1);  // LED output
 
-  ParsedDescriptor rest = Parse(interfaces[1].reportDescriptor);
-  EXPECT_TRUE(rest.balanced);
-  EXPECT_EQ(rest.topLevelCollections, 5);
-  EXPECT_EQ((rest.reportBits[{0x90, emulator::kCommandReportId}]), 64 * 8);
+  const auto rest = hidplatform::ParseReportDescriptor(interfaces[1].reportDescriptor);
+  ASSERT_TRUE(rest.has_value());
+  EXPECT_EQ(rest->collections.size(), 5u);
+  const hidplatform::CollectionReports* command = CommandCollection(*rest);
+  ASSERT_NE(command, nullptr);
+  EXPECT_EQ(command->reportIds, std::vector<std::uint8_t>{emulator::kCommandReportId});
+  EXPECT_EQ(command->outputReportByteLength, 1 + 64);
   // The command output is the only output report of interface 1.
   int outputs = 0;
-  for (const auto& [key, bits] : rest.reportBits) outputs += key.first == 0x90 ? 1 : 0;
+  for (const auto& collection : rest->collections) {
+    outputs += collection.outputReportByteLength > 0 ? 1 : 0;
+  }
   EXPECT_EQ(outputs, 1);
 }
 
 TEST(KeyboardInterfaces, EveryCountKeepsKeyboardAndCommandAndRejectsOthers) {
   for (int count = emulator::kMinCollectionCount; count <= emulator::kMaxCollectionCount; ++count) {
     SCOPED_TRACE(count);
-    int total = 0;
+    std::size_t total = 0;
     bool hasCommand = false;
     for (const auto& layout : emulator::KeyboardInterfaces(count)) {
-      const ParsedDescriptor parsed = Parse(layout.reportDescriptor);
-      EXPECT_TRUE(parsed.balanced);
-      EXPECT_EQ(parsed.topLevelCollections, static_cast<int>(layout.collections.size()));
-      total += parsed.topLevelCollections;
-      hasCommand |= parsed.reportBits.count({0x90, emulator::kCommandReportId}) > 0;
+      const auto parsed = hidplatform::ParseReportDescriptor(layout.reportDescriptor);
+      ASSERT_TRUE(parsed.has_value());
+      EXPECT_EQ(parsed->collections.size(), layout.collections.size());
+      total += parsed->collections.size();
+      const hidplatform::CollectionReports* command = CommandCollection(*parsed);
+      hasCommand |= command != nullptr && command->outputReportByteLength > 0;
     }
-    EXPECT_EQ(total, count);
+    EXPECT_EQ(total, static_cast<std::size_t>(count));
     EXPECT_EQ(hasCommand, count >= 2);
   }
   EXPECT_THROW(emulator::KeyboardInterfaces(0), std::invalid_argument);
