@@ -27,24 +27,33 @@ void CopyText(std::uint8_t (&field)[N], const std::string& text) {
   field[n] = '\0';
 }
 
+// Throws UhidError that says what is missing: the module or the access.
+int OpenUhid(const std::string& devicePath) {
+  const int fd = ::open(devicePath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  if (fd >= 0) return fd;
+  const int error = errno;
+  std::string message = "cannot open " + devicePath + ": " + std::strerror(error);
+  if (error == ENOENT) {
+    message += " (this kernel has no uhid; load it with: sudo modprobe uhid)";
+  } else if (error == EACCES || error == EPERM) {
+    message +=
+        " (run kbemu as root, or allow your user with a udev rule for uhid: see kbemu --help)";
+  }
+  throw UhidError(message);
+}
+
 }  // namespace
+
+void CheckUhidAccess(const std::string& devicePath) {
+  ::close(OpenUhid(devicePath));
+}
 
 UhidDevice::UhidDevice(const std::string& devicePath, const emulator::DeviceIdentity& identity,
                        const std::string& physicalPath) {
   if (identity.reportDescriptor.size() > HID_MAX_DESCRIPTOR_SIZE) {
     throw UhidError("report descriptor too long for uhid");
   }
-  fd_ = ::open(devicePath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) {
-    const int error = errno;
-    std::string message = "cannot open " + devicePath + ": " + std::strerror(error);
-    if (error == ENOENT) {
-      message += " (the kernel's uhid module is not loaded: sudo modprobe uhid)";
-    } else if (error == EACCES || error == EPERM) {
-      message += " (run as root, or give your user access with a udev rule for uhid)";
-    }
-    throw UhidError(message);
-  }
+  fd_ = OpenUhid(devicePath);
   usesReportIds_ = DescriptorUsesReportIds(identity.reportDescriptor);
 
   uhid_event event{};

@@ -49,6 +49,11 @@ class UhidDevice {
   bool usesReportIds_ = false;
 };
 
+// Opens and closes devicePath, so that a missing uhid module or missing
+// access is reported before anything else happens. Throws UhidError with a
+// message a user can act on.
+void CheckUhidAccess(const std::string& devicePath);
+
 // True when the descriptor declares report ids, as the host's parser reads
 // it; false for a descriptor it cannot parse.
 bool DescriptorUsesReportIds(std::span<const std::uint8_t> descriptor);

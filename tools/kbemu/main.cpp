@@ -1,13 +1,10 @@
 // kbemu: the keyboard and its boot loader as devices of this machine's
 // kernel, for demos, manual tests and the end-to-end run.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -48,22 +45,7 @@ void SaveFlashOf(const emulator::BootLoaderModel& bootLoader, const std::string&
 
 int Run(const kbemu::KbemuOptions& options) {
   // Say plainly what is missing before anything else happens.
-  {
-    FileDescriptor probe(::open(options.uhidPath.c_str(), O_RDWR | O_CLOEXEC));
-    if (probe.get() < 0) {
-      const int error = errno;
-      std::fprintf(stderr, "kbemu: cannot open %s: %s\n", options.uhidPath.c_str(),
-                   std::strerror(error));
-      if (error == ENOENT) {
-        std::fprintf(stderr, "kbemu: this kernel has no uhid; load it with: sudo modprobe uhid\n");
-      } else if (error == EACCES || error == EPERM) {
-        std::fprintf(stderr,
-                     "kbemu: run kbemu as root, or allow your user with a udev rule for uhid "
-                     "(see kbemu --help)\n");
-      }
-      return 1;
-    }
-  }
+  kbemu::CheckUhidAccess(options.uhidPath);
 
   auto bootLoader = std::make_shared<emulator::BootLoaderModel>();
   kbemu::KbemuOptions effective = options;
