@@ -13,6 +13,18 @@ fail() {
 exec {nap_fd}<> <(:)
 nap() { read -r -t "${1:-0.1}" -u "$nap_fd" || true; }
 
+# Runs the command (a function or builtin: no new process) every interval
+# seconds until it succeeds; false when it has not within the given seconds.
+poll() {
+  local seconds=$1 interval=$2 end
+  shift 2
+  end=$((SECONDS + seconds))
+  until "$@"; do
+    ((SECONDS <= end)) || return 1
+    nap "$interval"
+  done
+}
+
 # The whole content of a file, or nothing.
 slurp() {
   local text=""
@@ -35,18 +47,18 @@ hidraw_nodes() {
   done
 }
 
+# Whether exactly count nodes of vendor:product exist.
+node_count_is() {
+  local vendor=$1 product=$2 count=$3 nodes
+  nodes=$(hidraw_nodes "$vendor" "$product")
+  [[ -z $nodes && $count -eq 0 ]] || [[ -n $nodes && $(wc -l <<<"$nodes") -eq $count ]]
+}
+
 # Waits until exactly count nodes of vendor:product exist (0 = gone).
 wait_nodes() {
-  local vendor=$1 product=$2 count=$3 seconds=${4:-30} end nodes
-  end=$((SECONDS + seconds))
-  while ((SECONDS <= end)); do
-    nodes=$(hidraw_nodes "$vendor" "$product")
-    if [[ -z $nodes && $count -eq 0 ]] || [[ -n $nodes && $(wc -l <<<"$nodes") -eq $count ]]; then
-      return 0
-    fi
-    nap 0.1
-  done
-  fail "expected $count hidraw node(s) of $vendor:$product within ${seconds}s, found: $(hidraw_nodes "$vendor" "$product" | tr '\n' ' ')"
+  local vendor=$1 product=$2 count=$3 seconds=${4:-30}
+  poll "$seconds" 0.1 node_count_is "$vendor" "$product" "$count" ||
+    fail "expected $count hidraw node(s) of $vendor:$product within ${seconds}s, found: $(hidraw_nodes "$vendor" "$product" | tr '\n' ' ')"
 }
 
 # The firmware version the kernel shows for a node (input device id/version,
@@ -79,15 +91,13 @@ send_command() {
     dd of="$node" bs=65 count=1 iflag=fullblock status=none
 }
 
+# Whether the file contains the text.
+has_text() { [[ $(slurp "$1") == *"$2"* ]]; }
+
 # Waits until the file contains the text.
 wait_text() {
-  local file=$1 text=$2 seconds=${3:-30} end
-  end=$((SECONDS + seconds))
-  while ((SECONDS <= end)); do
-    [[ $(slurp "$file") == *"$text"* ]] && return 0
-    nap 0.2
-  done
-  fail "no '$text' in $file within ${seconds}s"
+  local file=$1 text=$2 seconds=${3:-30}
+  poll "$seconds" 0.2 has_text "$file" "$text" || fail "no '$text' in $file within ${seconds}s"
 }
 
 # --- The desktop: Xvfb, the window, screenshots ---
@@ -98,11 +108,7 @@ start_display() {
   Xvfb :1 -screen 0 1024x768x24 -nolisten tcp >"$results/xvfb.log" 2>&1 &
   xvfb_pid=$!
   export DISPLAY=:1
-  local end=$((SECONDS + 30))
-  until [[ -S /tmp/.X11-unix/X1 ]]; do
-    ((SECONDS <= end)) || fail "Xvfb did not start (see xvfb.log)"
-    nap 0.1
-  done
+  poll 30 0.1 test -S /tmp/.X11-unix/X1 || fail "Xvfb did not start (see xvfb.log)"
 }
 
 # Waits for the update window and sets window_x, window_y (screen position
@@ -179,26 +185,26 @@ window_pixel() {
   fi
 }
 
+# Whether the "Update" button is red.
+update_is_red() {
+  local rgb
+  read -r -a rgb < <(window_pixel 96 136 || echo "0 0 0")
+  ((rgb[0] > 200 && rgb[1] < 80 && rgb[2] < 80))
+}
+
 # Waits until the "Update" button is red, as a person would before clicking.
 wait_update_ready() {
-  local seconds=${1:-60} end rgb
-  end=$((SECONDS + seconds))
-  while ((SECONDS <= end)); do
-    read -r -a rgb < <(window_pixel 96 136 || echo "0 0 0")
-    if ((rgb[0] > 200 && rgb[1] < 80 && rgb[2] < 80)); then return 0; fi
-    nap 0.3
-  done
-  fail "the Update button did not turn red within ${seconds}s"
+  local seconds=${1:-60}
+  poll "$seconds" 0.3 update_is_red || fail "the Update button did not turn red within ${seconds}s"
 }
+
+# Whether the process has ended.
+is_gone() { ! kill -0 "$1" 2>/dev/null; }
 
 # Waits until the process has ended.
 wait_gone() {
-  local pid=$1 seconds=${2:-30} end
-  end=$((SECONDS + seconds))
-  while kill -0 "$pid" 2>/dev/null; do
-    ((SECONDS <= end)) || fail "process $pid still runs after ${seconds}s"
-    nap 0.1
-  done
+  local pid=$1 seconds=${2:-30}
+  poll "$seconds" 0.1 is_gone "$pid" || fail "process $pid still runs after ${seconds}s"
 }
 
 # Prepares a directory with kbupdate and USBKeyboard.MTP beside it, and a
@@ -278,12 +284,9 @@ start_kbupdate() {
 
 # The burner ran to its end with the given exit code.
 wait_burner() {
-  local code=$1 seconds=${2:-120} end
-  end=$((SECONDS + seconds))
-  until [[ -s $results/mcuprog-exit-code ]]; do
-    ((SECONDS <= end)) || fail "the burner did not finish within ${seconds}s (see ${transcript##*/})"
-    nap 0.2
-  done
+  local code=$1 seconds=${2:-120}
+  poll "$seconds" 0.2 test -s "$results/mcuprog-exit-code" ||
+    fail "the burner did not finish within ${seconds}s (see ${transcript##*/})"
   [[ $(slurp "$results/mcuprog-exit-code") == "$code" ]] ||
     fail "mcuprog exited with $(slurp "$results/mcuprog-exit-code"), expected $code"
 }
