@@ -71,6 +71,14 @@ node_version() {
   echo none
 }
 
+# Every node of vendor:product came back with the given version.
+check_node_versions() {
+  local node
+  for node in $(hidraw_nodes "$1" "$2"); do
+    [[ $(node_version "$node") == "$3" ]] || fail "$node came back with version $(node_version "$node")"
+  done
+}
+
 # The node among the given ones whose descriptor declares report id 9 with
 # an output report (85 09 ... 91).
 command_node() {
