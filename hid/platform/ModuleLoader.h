@@ -18,5 +18,10 @@ void CloseLibrary(LibraryHandle& slot);
 void* FindEntry(LibraryHandle library, const char* name);
 // FindEntry, and allFound := allFound && (the entry was found).
 void* FindEntryChecked(LibraryHandle library, const char* name, bool& allFound);
+// FindEntryChecked into a typed function-pointer slot.
+template <typename Function>
+void ResolveEntry(LibraryHandle library, const char* name, Function*& slot, bool& allFound) {
+  slot = reinterpret_cast<Function*>(FindEntryChecked(library, name, allFound));
+}
 
 }  // namespace hidplatform

@@ -26,6 +26,12 @@ TEST(ModuleLoader, LoadsFindsAndUnloads) {
   EXPECT_FALSE(allFound);
   EXPECT_NE(FindEntryChecked(slot, "strlen", allFound), nullptr);
   EXPECT_FALSE(allFound);  // stays false once one was missing
+  std::size_t (*length)(const char*) = nullptr;
+  bool typedFound = true;
+  ResolveEntry(slot, "strlen", length, typedFound);
+  EXPECT_TRUE(typedFound);
+  ASSERT_NE(length, nullptr);
+  EXPECT_EQ(length("four"), 4u);
   CloseLibrary(slot);
   EXPECT_EQ(slot, nullptr);
   CloseLibrary(slot);  // harmless on an empty slot

@@ -14,15 +14,6 @@ struct Udev::Api {
   void* (*udev_monitor_unref)(void*);
 };
 
-namespace {
-
-template <typename F>
-void Resolve(LibraryHandle library, const char* name, F& slot, bool& allFound) {
-  slot = reinterpret_cast<F>(FindEntryChecked(library, name, allFound));
-}
-
-}  // namespace
-
 Udev::Udev(Key) {}
 
 std::unique_ptr<Udev> Udev::Bind(const std::string& library, const std::filesystem::path& root) {
@@ -31,18 +22,19 @@ std::unique_ptr<Udev> Udev::Bind(const std::string& library, const std::filesyst
   udev->api_ = std::make_unique<Api>();
   Api& api = *udev->api_;
   bool allFound = true;
-  Resolve(udev->library_, "udev_new", api.udev_new, allFound);
-  Resolve(udev->library_, "udev_unref", api.udev_unref, allFound);
-  Resolve(udev->library_, "udev_monitor_new_from_netlink", api.udev_monitor_new_from_netlink,
-          allFound);
-  Resolve(udev->library_, "udev_monitor_filter_add_match_subsystem_devtype",
-          api.udev_monitor_filter_add_match_subsystem_devtype, allFound);
-  Resolve(udev->library_, "udev_monitor_enable_receiving", api.udev_monitor_enable_receiving,
-          allFound);
-  Resolve(udev->library_, "udev_monitor_get_fd", api.udev_monitor_get_fd, allFound);
-  Resolve(udev->library_, "udev_monitor_receive_device", api.udev_monitor_receive_device, allFound);
-  Resolve(udev->library_, "udev_device_unref", api.udev_device_unref, allFound);
-  Resolve(udev->library_, "udev_monitor_unref", api.udev_monitor_unref, allFound);
+  ResolveEntry(udev->library_, "udev_new", api.udev_new, allFound);
+  ResolveEntry(udev->library_, "udev_unref", api.udev_unref, allFound);
+  ResolveEntry(udev->library_, "udev_monitor_new_from_netlink", api.udev_monitor_new_from_netlink,
+               allFound);
+  ResolveEntry(udev->library_, "udev_monitor_filter_add_match_subsystem_devtype",
+               api.udev_monitor_filter_add_match_subsystem_devtype, allFound);
+  ResolveEntry(udev->library_, "udev_monitor_enable_receiving", api.udev_monitor_enable_receiving,
+               allFound);
+  ResolveEntry(udev->library_, "udev_monitor_get_fd", api.udev_monitor_get_fd, allFound);
+  ResolveEntry(udev->library_, "udev_monitor_receive_device", api.udev_monitor_receive_device,
+               allFound);
+  ResolveEntry(udev->library_, "udev_device_unref", api.udev_device_unref, allFound);
+  ResolveEntry(udev->library_, "udev_monitor_unref", api.udev_monitor_unref, allFound);
   if (!allFound) return nullptr;  // the destructor unloads the library
 
   udev->udev_ = api.udev_new();

@@ -23,11 +23,6 @@ struct UsbStrings::Api {
 
 namespace {
 
-template <typename F>
-void Resolve(LibraryHandle library, const char* name, F& slot, bool& allFound) {
-  slot = reinterpret_cast<F>(FindEntryChecked(library, name, allFound));
-}
-
 constexpr std::uint8_t kDeviceToHost = 0x80;
 constexpr std::uint8_t kGetDescriptor = 0x06;
 constexpr std::uint16_t kStringDescriptor = 0x03;
@@ -48,15 +43,15 @@ bool UsbStrings::Bind() {
   if (!OpenLibrary(library_, "libusb-1.0.so.0")) return false;
   api_ = std::make_unique<Api>();
   bool allFound = true;
-  Resolve(library_, "libusb_init", api_->libusb_init, allFound);
-  Resolve(library_, "libusb_exit", api_->libusb_exit, allFound);
-  Resolve(library_, "libusb_get_device_list", api_->libusb_get_device_list, allFound);
-  Resolve(library_, "libusb_free_device_list", api_->libusb_free_device_list, allFound);
-  Resolve(library_, "libusb_get_bus_number", api_->libusb_get_bus_number, allFound);
-  Resolve(library_, "libusb_get_device_address", api_->libusb_get_device_address, allFound);
-  Resolve(library_, "libusb_open", api_->libusb_open, allFound);
-  Resolve(library_, "libusb_close", api_->libusb_close, allFound);
-  Resolve(library_, "libusb_control_transfer", api_->libusb_control_transfer, allFound);
+  ResolveEntry(library_, "libusb_init", api_->libusb_init, allFound);
+  ResolveEntry(library_, "libusb_exit", api_->libusb_exit, allFound);
+  ResolveEntry(library_, "libusb_get_device_list", api_->libusb_get_device_list, allFound);
+  ResolveEntry(library_, "libusb_free_device_list", api_->libusb_free_device_list, allFound);
+  ResolveEntry(library_, "libusb_get_bus_number", api_->libusb_get_bus_number, allFound);
+  ResolveEntry(library_, "libusb_get_device_address", api_->libusb_get_device_address, allFound);
+  ResolveEntry(library_, "libusb_open", api_->libusb_open, allFound);
+  ResolveEntry(library_, "libusb_close", api_->libusb_close, allFound);
+  ResolveEntry(library_, "libusb_control_transfer", api_->libusb_control_transfer, allFound);
   if (!allFound || api_->libusb_init(&context_) != 0) {
     context_ = nullptr;
     api_.reset();
