@@ -42,7 +42,6 @@ class SysfsHidNode {
   const std::u16string& Manufacturer() const { return manufacturer_; }
   const std::u16string& Product() const { return product_; }
   const std::u16string& SerialNumber() const { return serial_; }
-  const std::string& NodeName() const { return nodeName_; }
   // Bus number and address of the USB device behind the node; false for a
   // device without a USB parent.
   bool UsbAddress(int& bus, int& address) const {
