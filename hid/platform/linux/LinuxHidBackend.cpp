@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "hid/platform/ModuleLoader.h"
+#include "hid/platform/PendingRead.h"
 #include "hid/platform/ReportDescriptor.h"
 #include "hid/platform/linux/SysfsHidNode.h"
 #include "hid/platform/linux/Udev.h"
@@ -90,23 +91,9 @@ struct HandleState {
   UniqueFd wake;  // eventfd: Close/CancelRead end a wait in progress
   std::uint32_t inputBuffers = kHidrawBufferedReports;
 
-  std::mutex mutex;  // guards the read state below
-  bool closed = false;
-  bool outstanding = false;
-  std::uint8_t* buffer = nullptr;
-  std::size_t length = 0;
-  bool completed = false;
-  bool succeeded = false;
-  std::uint32_t bytes = 0;
-  std::uint32_t error = kErrorSuccess;
+  std::mutex mutex;  // guards read
+  PendingRead read;
 
-  void EndRead(bool ok, std::uint32_t count, std::uint32_t code) {
-    outstanding = false;
-    completed = true;
-    succeeded = ok;
-    bytes = count;
-    error = code;
-  }
   void Wake() {
     const std::uint64_t one = 1;
     if (wake.get() >= 0 && ::write(wake.get(), &one, sizeof one) != sizeof one) {
@@ -225,8 +212,7 @@ void LinuxHidBackend::Close(Handle handle) {
     impl_->handles.erase(it);
   }
   std::lock_guard lock(state->mutex);
-  state->closed = true;
-  if (state->outstanding) state->EndRead(false, 0, kErrorOperationAborted);
+  state->read.Abort(kErrorOperationAborted);
   state->Wake();
 }
 
@@ -340,15 +326,12 @@ bool LinuxHidBackend::StartRead(Handle handle, std::uint8_t* buffer, std::size_t
   if (state->access == Access::kQueryOnly) return Fail(kErrorAccessDenied);
   if (buffer == nullptr || length == 0) return Fail(kErrorGenFailure);
   std::lock_guard lock(state->mutex);
-  if (state->outstanding) return Fail(kErrorGenFailure);
+  if (state->read.Outstanding()) return Fail(kErrorGenFailure);
   if (!state->node.Present()) return Fail(kErrorDeviceNotConnected);
   std::uint64_t drained = 0;
   while (::read(state->wake.get(), &drained, sizeof drained) == sizeof drained) {
   }
-  state->buffer = buffer;
-  state->length = length;
-  state->completed = false;
-  state->outstanding = true;
+  state->read.Start(buffer, length);
   return true;
 }
 
@@ -357,11 +340,12 @@ WaitResult LinuxHidBackend::WaitRead(Handle handle, int timeoutMs) {
   if (!state) return WaitResult::kCompleted;  // closed: its read has ended
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-  std::vector<std::uint8_t> report(std::max<std::size_t>(state->length, 1) + 1);
+  std::vector<std::uint8_t> report;
   for (;;) {
     {
       std::lock_guard lock(state->mutex);
-      if (!state->outstanding) return WaitResult::kCompleted;
+      if (!state->read.Outstanding()) return WaitResult::kCompleted;
+      report.resize(std::max<std::size_t>(state->read.Length(), 1) + 1);
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -369,9 +353,9 @@ WaitResult LinuxHidBackend::WaitRead(Handle handle, int timeoutMs) {
     const int ready = ::poll(fds, 2, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
     if (ready < 0 && errno == EINTR) continue;
     std::lock_guard lock(state->mutex);
-    if (!state->outstanding) return WaitResult::kCompleted;  // cancelled or closed
+    if (!state->read.Outstanding()) return WaitResult::kCompleted;  // cancelled or closed
     if (ready < 0) {
-      state->EndRead(false, 0, ErrorFromErrno(errno));
+      state->read.Abort(ErrorFromErrno(errno));
       return WaitResult::kCompleted;
     }
     if (ready == 0) return WaitResult::kTimedOut;
@@ -382,7 +366,7 @@ WaitResult LinuxHidBackend::WaitRead(Handle handle, int timeoutMs) {
       const ssize_t n = ::read(state->fd.get(), target, report.size() - 1);
       if (n < 0) {
         if (errno == EAGAIN || errno == EINTR) continue;
-        state->EndRead(false, 0, ErrorFromErrno(errno));
+        state->read.Abort(ErrorFromErrno(errno));
         return WaitResult::kCompleted;
       }
       std::size_t size = static_cast<std::size_t>(n);
@@ -393,13 +377,11 @@ WaitResult LinuxHidBackend::WaitRead(Handle handle, int timeoutMs) {
         continue;
       }
       if (n == 0) size = 0;
-      const std::size_t copied = std::min(size, state->length);
-      std::copy_n(report.begin(), copied, state->buffer);
-      state->EndRead(true, static_cast<std::uint32_t>(copied), kErrorSuccess);
+      state->read.Complete(std::span(report.data(), size));
       return WaitResult::kCompleted;
     }
     if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-      state->EndRead(false, 0, kErrorDeviceNotConnected);
+      state->read.Abort(kErrorDeviceNotConnected);
       return WaitResult::kCompleted;
     }
   }
@@ -410,19 +392,16 @@ bool LinuxHidBackend::GetReadResult(Handle handle, std::uint32_t& bytes) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
   std::lock_guard lock(state->mutex);
-  if (state->outstanding) return Fail(kErrorIoPending);
-  if (!state->completed) return Fail(kErrorGenFailure);
-  if (!state->succeeded) return Fail(state->error);
-  bytes = state->bytes;
-  return true;
+  std::uint32_t code = kErrorSuccess;
+  return state->read.Result(bytes, code) || Fail(code);
 }
 
 bool LinuxHidBackend::CancelRead(Handle handle) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
   std::lock_guard lock(state->mutex);
-  if (state->outstanding) {
-    state->EndRead(false, 0, kErrorOperationAborted);
+  if (state->read.Outstanding()) {
+    state->read.Abort(kErrorOperationAborted);
     state->Wake();
   }
   return true;

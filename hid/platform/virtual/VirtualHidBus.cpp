@@ -1,5 +1,6 @@
 #include "hid/platform/virtual/VirtualHidBus.h"
 
+#include "hid/platform/PendingRead.h"
 #include "hid/platform/TextEncoding.h"
 
 #include <sys/eventfd.h>
@@ -46,32 +47,15 @@ struct VirtualHidBus::HandleState {
   Access access = Access::kQueryOnly;
   std::uint32_t inputBuffers = kDefaultInputBuffers;
   std::deque<std::vector<std::uint8_t>> queued;
-  bool closed = false;
-  // The one read of this handle.
-  bool outstanding = false;
-  std::uint8_t* buffer = nullptr;
-  std::size_t length = 0;
-  bool completed = false;
-  bool succeeded = false;
-  std::uint32_t bytes = 0;
-  std::uint32_t error = kErrorSuccess;
-  std::condition_variable done;
+  PendingRead read;
+  std::condition_variable done;  // the read ended
 
   void Complete(std::span<const std::uint8_t> report) {
-    const std::size_t n = std::min(length, report.size());
-    std::copy_n(report.begin(), n, buffer);
-    outstanding = false;
-    completed = true;
-    succeeded = true;
-    bytes = static_cast<std::uint32_t>(n);
+    read.Complete(report);
     done.notify_all();
   }
   void Abort(std::uint32_t code) {
-    if (!outstanding) return;
-    outstanding = false;
-    completed = true;
-    succeeded = false;
-    error = code;
+    read.Abort(code);
     done.notify_all();
   }
 };
@@ -285,7 +269,6 @@ void VirtualHidBus::Close(Handle handle) {
   std::lock_guard lock(mutex_);
   auto it = handles_.find(handle);
   if (it == handles_.end()) return;
-  it->second->closed = true;
   it->second->Abort(kErrorOperationAborted);
   handles_.erase(it);
 }
@@ -418,14 +401,9 @@ bool VirtualHidBus::StartRead(Handle handle, std::uint8_t* buffer, std::size_t l
   HandleState* state = UsableHandle(handle);
   if (state == nullptr) return false;
   if (state->access == Access::kQueryOnly) return Fail(kErrorAccessDenied);
-  if (state->outstanding) return Fail(kErrorGenFailure);
+  if (state->read.Outstanding()) return Fail(kErrorGenFailure);
   if (buffer == nullptr || length == 0) return Fail(kErrorGenFailure);
-  state->buffer = buffer;
-  state->length = length;
-  state->completed = false;
-  state->succeeded = false;
-  state->bytes = 0;
-  state->outstanding = true;
+  state->read.Start(buffer, length);
   if (!state->queued.empty()) {
     state->Complete(state->queued.front());
     state->queued.pop_front();
@@ -440,8 +418,8 @@ WaitResult VirtualHidBus::WaitRead(Handle handle, int timeoutMs) {
   std::shared_ptr<HandleState> state = it->second;          // survives a Close meanwhile
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-  state->done.wait_until(lock, deadline, [&] { return !state->outstanding; });
-  return state->outstanding ? WaitResult::kTimedOut : WaitResult::kCompleted;
+  state->done.wait_until(lock, deadline, [&] { return !state->read.Outstanding(); });
+  return state->read.Outstanding() ? WaitResult::kTimedOut : WaitResult::kCompleted;
 }
 
 bool VirtualHidBus::GetReadResult(Handle handle, std::uint32_t& bytes) {
@@ -449,12 +427,8 @@ bool VirtualHidBus::GetReadResult(Handle handle, std::uint32_t& bytes) {
   bytes = 0;
   auto it = handles_.find(handle);
   if (it == handles_.end()) return Fail(kErrorInvalidHandle);
-  const HandleState& state = *it->second;
-  if (state.outstanding) return Fail(kErrorIoPending);
-  if (!state.completed) return Fail(kErrorGenFailure);
-  if (!state.succeeded) return Fail(state.error);
-  bytes = state.bytes;
-  return true;
+  std::uint32_t code = kErrorSuccess;
+  return it->second->read.Result(bytes, code) || Fail(code);
 }
 
 bool VirtualHidBus::CancelRead(Handle handle) {
@@ -501,7 +475,7 @@ void VirtualHidBus::DeliverInput(std::uint32_t deviceId, std::span<const std::ui
   for (auto& [handle, state] : handles_) {
     if (state->device != device || state->entry != entry) continue;
     if (state->access == Access::kQueryOnly) continue;
-    if (state->outstanding) {
+    if (state->read.Outstanding()) {
       state->Complete(report);
     } else {
       state->queued.emplace_back(report.begin(), report.end());
