@@ -34,6 +34,21 @@ std::size_t LanguageCount(const StringBuffer& buffer) {
   return 0;
 }
 
+// One of the device's fixed strings, read once into cache; empty while it
+// cannot be read.
+using StringQuery = bool (hidplatform::HidBackend::*)(Handle, void*, std::size_t);
+const std::u16string& CachedString(THidDevice& device, std::u16string& cache, StringQuery query) {
+  if (cache.empty() && device.OpenDeviceHandle()) {
+    StringBuffer buffer{};
+    if ((CurrentBackend().*query)(device.DeviceHandle(), buffer.data(),
+                                  hidplatform::kStringBufferBytes)) {
+      cache = TextOf(buffer);
+    }
+    device.CloseDeviceHandle();
+  }
+  return cache;
+}
+
 }  // namespace
 
 std::unique_ptr<THidDevice> THidDevice::Create(std::unique_ptr<THidPnPInfo> info,
@@ -153,27 +168,11 @@ void THidDevice::MarkUnplugged() {
 }
 
 std::u16string THidDevice::GetVendorName() {
-  if (vendorString_.empty() && OpenDeviceHandle()) {
-    StringBuffer buffer{};
-    if (CurrentBackend().GetManufacturerString(deviceHandle_, buffer.data(),
-                                               hidplatform::kStringBufferBytes)) {
-      vendorString_ = TextOf(buffer);
-    }
-    CloseDeviceHandle();
-  }
-  return vendorString_;
+  return CachedString(*this, vendorString_, &hidplatform::HidBackend::GetManufacturerString);
 }
 
 std::u16string THidDevice::GetProductName() {
-  if (productString_.empty() && OpenDeviceHandle()) {
-    StringBuffer buffer{};
-    if (CurrentBackend().GetProductString(deviceHandle_, buffer.data(),
-                                          hidplatform::kStringBufferBytes)) {
-      productString_ = TextOf(buffer);
-    }
-    CloseDeviceHandle();
-  }
-  return productString_;
+  return CachedString(*this, productString_, &hidplatform::HidBackend::GetProductString);
 }
 
 std::u16string THidDevice::GetSerialNumber() {
