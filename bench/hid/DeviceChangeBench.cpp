@@ -37,26 +37,32 @@ void Notify(hid::THidDeviceController& c) {
   c.NotifyWindowProc(hidplatform::WM_DEVICECHANGE, hidplatform::DBT_DEVNODES_CHANGED, 0);
 }
 
+// A controller reporting to counter, past its first scan.
+std::unique_ptr<hid::THidDeviceController> StartedController(Counter& counter) {
+  auto controller = std::make_unique<hid::THidDeviceController>(nullptr, true);
+  controller->SetOnArrival({&counter, &Counter::Arrival});
+  controller->SetOnDeviceChange({&counter, &Counter::Change});
+  controller->SetLoading(false);
+  while (counter.changes == 0) QCoreApplication::processEvents();
+  return controller;
+}
+
 // Median time of a rescan that finds one new interface among `present`.
 double MedianArrivalRescanMs(int present, int rounds) {
   hidplatform::VirtualHidBus bus;
   hidplatform::ScopedBackend scope(bus);
   for (int i = 0; i < present; ++i) bus.Plug(Model(static_cast<std::uint16_t>(i)));
   Counter counter;
-  hid::THidDeviceController controller(nullptr, true);
-  controller.SetOnArrival({&counter, &Counter::Arrival});
-  controller.SetOnDeviceChange({&counter, &Counter::Change});
-  controller.SetLoading(false);
-  while (counter.changes == 0) QCoreApplication::processEvents();
+  const auto controller = StartedController(counter);
 
   std::vector<double> times;
   for (int r = 0; r < rounds; ++r) {
     const auto id = bus.Plug(Model(0xFFFF));
     const auto start = Clock::now();
-    Notify(controller);
+    Notify(*controller);
     times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     bus.Unplug(id);
-    Notify(controller);
+    Notify(*controller);
     bus.DrainChangeNotifications();
   }
   std::sort(times.begin(), times.end());
@@ -67,11 +73,7 @@ int RescansForBurst(int events) {
   hidplatform::VirtualHidBus bus;
   hidplatform::ScopedBackend scope(bus);
   Counter counter;
-  hid::THidDeviceController controller(nullptr, true);
-  controller.SetOnArrival({&counter, &Counter::Arrival});
-  controller.SetOnDeviceChange({&counter, &Counter::Change});
-  controller.SetLoading(false);
-  while (counter.changes == 0) QCoreApplication::processEvents();
+  const auto controller = StartedController(counter);
   counter.changes = 0;
   // Every plug queues one change notification before the main loop runs.
   for (int i = 0; i < events; ++i) bus.Plug(Model(static_cast<std::uint16_t>(i)));
