@@ -125,7 +125,7 @@ void BootLoaderModel::PokeOption(std::size_t offset, std::span<const std::uint8_
 }
 
 std::uint16_t BootLoaderModel::VersionLocked() const {
-  return static_cast<std::uint16_t>(option_[0] | (option_[1] << 8));
+  return isp::GetU16(option_, 0);
 }
 
 std::uint16_t BootLoaderModel::FirmwareVersion() const {
@@ -511,10 +511,7 @@ void BootLoaderModel::HandleStart(const Frame& request, Outcome& out) {
   out.start = true;
 }
 
-void BootLoaderModel::Send(Frame answer, bool waitDelivered) {
-  std::array<std::uint8_t, proto::kReportSize> report{};
-  report[0] = proto::kReportId;
-  std::copy(answer.begin(), answer.end(), report.begin() + 1);
+void BootLoaderModel::Send(const Frame& answer, bool waitDelivered) {
   std::unique_lock lock(hostMutex_);
   if (delivery_.joinable()) {
     const auto due = NextSlot(Clock::now(), inLinkFree_, inLinkPerReport_);
@@ -526,7 +523,7 @@ void BootLoaderModel::Send(Frame answer, bool waitDelivered) {
     return;
   }
   if (host_ == nullptr) return;
-  host_->SendInputReport(report);
+  host_->SendInputReport(proto::ToReport(answer));
   ++answersSent_;
 }
 
@@ -540,9 +537,7 @@ void BootLoaderModel::DeliveryLoop() {
       queueChanged_.wait_until(lock, due);
       continue;  // look again: the queue may have been cleared meanwhile
     }
-    std::array<std::uint8_t, proto::kReportSize> report{};
-    report[0] = proto::kReportId;
-    std::copy(queue_.front().frame.begin(), queue_.front().frame.end(), report.begin() + 1);
+    const auto report = proto::ToReport(queue_.front().frame);
     queue_.pop_front();
     if (host_ != nullptr) {
       host_->SendInputReport(report);

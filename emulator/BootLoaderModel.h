@@ -123,7 +123,7 @@ class BootLoaderModel : public DeviceModel {
   enum class Commit { kDone, kDisconnect, kFailed };
   Commit CommitPage();
 
-  void Send(isp::protocol::Frame answer, bool waitDelivered);
+  void Send(const isp::protocol::Frame& answer, bool waitDelivered);
   void DeliveryLoop();
   std::uint16_t VersionLocked() const;
 

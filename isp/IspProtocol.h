@@ -3,6 +3,7 @@
 // the library.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -75,6 +76,14 @@ inline void SealFrame(Frame& frame) {
 
 inline bool FrameIntact(std::span<const std::uint8_t> frame) {
   return frame.size() == kFrameSize && GetU32(frame, kCrcOffset) == Crc32(frame.first(kCrcOffset));
+}
+
+// A frame as a HID report: the report id ahead of the 64 bytes.
+inline std::array<std::uint8_t, kReportSize> ToReport(const Frame& frame) {
+  std::array<std::uint8_t, kReportSize> report{};
+  report[0] = kReportId;
+  std::copy(frame.begin(), frame.end(), report.begin() + 1);
+  return report;
 }
 
 inline Frame MakeRequest(Command command, std::uint8_t sequence) {

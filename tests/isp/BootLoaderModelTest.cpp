@@ -50,9 +50,7 @@ class BootLoaderModelTest : public ::testing::Test {
   std::vector<Frame> Send(Frame request, std::uint8_t sequence, bool seal = true) {
     request[proto::kSequenceAt] = sequence;
     if (seal) proto::SealFrame(request);
-    std::vector<std::uint8_t> report(proto::kReportSize);
-    report[0] = proto::kReportId;
-    std::copy(request.begin(), request.end(), report.begin() + 1);
+    const auto report = proto::ToReport(request);
     const std::size_t before = host_.reports.size();
     model_.OnOutputReport(report);
     std::vector<Frame> answers;
@@ -261,9 +259,7 @@ TEST_F(BootLoaderModelTest, CorruptedAnswerFailsItsCrcAndTimedAnswersStillArrive
       {BootLoaderModel::FaultKind::kCorruptAnswer, BootLoaderModel::Operation::kIdentify, {}, 1});
   Frame request = proto::MakeRequest(Command::kIdentify, 1);
   proto::SealFrame(request);
-  std::vector<std::uint8_t> report(proto::kReportSize);
-  report[0] = proto::kReportId;
-  std::copy(request.begin(), request.end(), report.begin() + 1);
+  const auto report = proto::ToReport(request);
   model_.OnOutputReport(report);
   ASSERT_EQ(host_.reports.size(), 1U);
   EXPECT_FALSE(proto::FrameIntact(std::span(host_.reports[0]).subspan(1)));
