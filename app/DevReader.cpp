@@ -8,7 +8,6 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <array>
 #include <vector>
 
 #include "app/SystemErrorText.h"
@@ -113,14 +112,13 @@ void TbootloaderFORM::AddHistoryLine(const QString& text) {
 }
 
 void TbootloaderFORM::ClearDeviceList(bool closeHandles) {
+  currentDevice_ = nullptr;
   for (DeviceEntry& entry : deviceList_) {
-    currentDevice_ = nullptr;
     if (entry.device) {
       if (closeHandles) entry.device->CloseDeviceHandle();
       entry.device.reset();  // hands the device back to the controller
     }
   }
-  currentDevice_ = nullptr;
   deviceList_.clear();
   selectingDeviceEntry_ = true;
   DevListBox->clear();
@@ -340,20 +338,12 @@ void TbootloaderFORM::Timer4Timer() {
   SetLabelColor(Label2, clRed);
   Label2->setText(QStringLiteral("Not Connect.."));
   Label5->setText(QString());
-  for (DeviceEntry& entry : deviceList_) {
-    currentDevice_ = nullptr;
-    if (entry.device) {
-      entry.device->CloseDeviceHandle();
-      entry.device.reset();
-    }
-  }
   Timer3.stop();
   Timer4.stop();
   Button2->setEnabled(false);
   ColorBtn1->SetButtonColor(clBtnFace);
   ColorBtn1->setEnabled(false);
-  currentDevice_ = nullptr;
-  ClearDeviceList(false);
+  ClearDeviceList(true);
 }
 
 bool TbootloaderFORM::eventFilter(QObject* watched, QEvent* event) {

@@ -157,7 +157,8 @@ class TbootloaderFORM : public QWidget {
   void BindEvents();
   void BindHidEvents();
   void CenterOnScreen();
-  // Frees the claimed devices and empties the device list.
+  // Frees the claimed devices, closing their handles first when asked, and
+  // empties the device list.
   void ClearDeviceList(bool closeHandles);
   void SelectDeviceEntry(int index);
   // Writes the command report to one device; false when the write failed.
