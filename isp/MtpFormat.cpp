@@ -88,14 +88,13 @@ MtpParseResult ParseMtp(std::span<const std::uint8_t> file) {
 
   // Blocks lie after the header, in file order, without overlap or gaps at
   // the end: the last block ends the file.
+  // Stable: an empty block shares its offset with the block after it, and
+  // must keep coming first for the file to read back as it was written.
   std::uint64_t end = kMtpHeaderSize;
-  std::array<const BlockEntry*, 3> present{&entries[0], &entries[1], nullptr};
-  if (hasNote) present[2] = &entries[2];
-  std::vector<const BlockEntry*> ordered;
-  for (const BlockEntry* e : present)
-    if (e != nullptr) ordered.push_back(e);
-  std::sort(ordered.begin(), ordered.end(),
-            [](const BlockEntry* a, const BlockEntry* b) { return a->offset < b->offset; });
+  std::vector<const BlockEntry*> ordered{&entries[0], &entries[1]};
+  if (hasNote) ordered.push_back(&entries[2]);
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [](const BlockEntry* a, const BlockEntry* b) { return a->offset < b->offset; });
   for (const BlockEntry* e : ordered) {
     if (e->size > kMtpMaxBlockSize) return fail(MtpError::kBlockTooLarge);
     if (e->offset < end) return fail(MtpError::kBadBlockBounds);
