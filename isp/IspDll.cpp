@@ -100,11 +100,7 @@ std::int32_t LoadFile(const ISPDLL_CHAR* fileName, const std::uint8_t** program,
   if (!isp::ReadWholeFile(*path, bytes)) return -1;
   isp::MtpParseResult parsed = isp::ParseMtp(bytes);
   if (parsed.error != isp::MtpError::kOk) return -1;
-  const isp::TargetInfo& target = s.session->Target();
-  if (!isp::CheckMtpFitsTarget(parsed.image, target.targetId, target.pageSize, target.pageCount,
-                               target.optionSize)
-           .empty())
-    return -1;
+  if (!s.session->Accepts(parsed.image)) return -1;
   s.image = std::move(parsed.image);
   const isp::MtpImage& image = *s.image;
   SetOut(program, image.program.data());

@@ -75,6 +75,12 @@ bool IspSession::RangeValid(std::uint32_t firstPage, std::uint32_t pageCount) co
          pageCount <= static_cast<std::uint32_t>(target_.pageCount) - firstPage;
 }
 
+bool IspSession::Accepts(const MtpImage& image) const {
+  return CheckMtpFitsTarget(image, target_.targetId, target_.pageSize, target_.pageCount,
+                            target_.optionSize)
+      .empty();
+}
+
 bool IspSession::Erase(std::uint32_t firstPage, std::uint32_t pageCount) {
   SetProgress(0, pageCount);
   if (!connected_ || !RangeValid(firstPage, pageCount)) return false;
@@ -93,11 +99,7 @@ bool IspSession::Erase(std::uint32_t firstPage, std::uint32_t pageCount) {
 
 bool IspSession::Program(const MtpImage& image) {
   SetProgress(0, 1);
-  if (!connected_) return false;
-  if (!CheckMtpFitsTarget(image, target_.targetId, target_.pageSize, target_.pageCount,
-                          target_.optionSize)
-           .empty())
-    return false;
+  if (!connected_ || !Accepts(image)) return false;
   if (!WriteStream(0, image.program)) return false;
   if (!image.option.empty() && !WriteOption(image.option)) return false;
   SetProgress(1, 1);
@@ -215,10 +217,7 @@ bool IspSession::WriteOption(std::span<const std::uint8_t> bytes) {
 VerifyOutcome IspSession::Verify(const MtpImage& image, std::uint32_t firstPage,
                                  std::uint32_t pageCount) {
   SetProgress(0, pageCount);
-  if (!connected_ || !RangeValid(firstPage, pageCount)) return VerifyOutcome::kFailed;
-  if (!CheckMtpFitsTarget(image, target_.targetId, target_.pageSize, target_.pageCount,
-                          target_.optionSize)
-           .empty())
+  if (!connected_ || !RangeValid(firstPage, pageCount) || !Accepts(image))
     return VerifyOutcome::kFailed;
   bool mismatch = false;
   std::vector<std::uint8_t> page(target_.pageSize);

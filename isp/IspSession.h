@@ -36,6 +36,9 @@ class IspSession {
   bool Connected() const { return connected_; }
   const TargetInfo& Target() const { return target_; }
 
+  // True when the image is made for the connected boot loader and fits it.
+  bool Accepts(const MtpImage& image) const;
+
   bool Erase(std::uint32_t firstPage, std::uint32_t pageCount);
   // Writes the program block from page 0 on, then the option block.
   bool Program(const MtpImage& image);
