@@ -16,19 +16,8 @@ extern char** environ;
 
 namespace burnertest {
 
-namespace {
-
-std::filesystem::path MakeTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "burner-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return pattern;
-}
-
-}  // namespace
-
 BurnerProcess::BurnerProcess(const std::vector<std::string>& arguments,
-                             const std::optional<std::string>& script)
-    : dir_(MakeTempDir()) {
+                             const std::optional<std::string>& script) {
   std::vector<std::string> environment;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
@@ -54,7 +43,7 @@ BurnerProcess::BurnerProcess(const std::vector<std::string>& arguments,
   std::vector<char*> envPointers;
   for (auto& e : environment) envPointers.push_back(e.data());
   envPointers.push_back(nullptr);
-  const std::string workDir = dir_.string();
+  const std::string workDir = dir_.Path().string();
 
   pid_ = fork();
   if (pid_ == 0) {
@@ -78,8 +67,6 @@ BurnerProcess::~BurnerProcess() {
   }
   if (input_ >= 0) close(input_);
   if (output_ >= 0) close(output_);
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
 }
 
 void BurnerProcess::WriteInput(const std::string& text) {

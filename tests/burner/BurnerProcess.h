@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDir.h"
+
 namespace burnertest {
 
 class BurnerProcess {
@@ -33,7 +35,7 @@ class BurnerProcess {
   std::vector<std::string> Calls() const;
 
  private:
-  std::filesystem::path dir_;
+  testsupport::TempDir dir_{"burner-test"};
   pid_t pid_ = -1;
   int input_ = -1;
   int output_ = -1;

@@ -8,17 +8,6 @@
 
 namespace isptest {
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "isp-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
   std::vector<std::uint8_t> bytes(size);
   std::uint32_t state = seed;

@@ -14,20 +14,11 @@
 #include "hid/platform/HidBackend.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
 #include "isp/MtpFormat.h"
+#include "tests/support/TempDir.h"
 
 namespace isptest {
 
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
+using testsupport::TempDir;
 
 // Deterministic program bytes.
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed);
@@ -65,7 +56,7 @@ class BootLoaderFixture : public ::testing::Test {
   hidplatform::ScopedBackend scoped_{bus_};
   std::shared_ptr<emulator::BootLoaderModel> model_ = std::make_shared<emulator::BootLoaderModel>();
   std::uint32_t deviceId_ = 0;
-  TempDir dir_;
+  TempDir dir_{"isp-test"};
 };
 
 }  // namespace isptest

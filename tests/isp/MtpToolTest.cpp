@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "isp/MtpFormat.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -36,16 +37,8 @@ ToolRun Tool(const std::string& arguments) {
 
 class MtpTool : public ::testing::Test {
  protected:
-  MtpTool() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "mtptool-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
-  }
-  ~MtpTool() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
   std::string Path(const std::string& name) const { return "'" + (dir_ / name).string() + "'"; }
-  std::filesystem::path dir_;
+  testsupport::TempDir dir_{"mtptool"};
 };
 
 TEST_F(MtpTool, InfoShowsTheBuildsSample) {
