@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/SystemErrorText.h"
+#include "hid/info/HexText.h"
 #include "hid/info/Info.h"
 #include "hid/platform/HidBackend.h"
 
@@ -25,14 +26,6 @@ constexpr std::uint8_t kUpdateArgument = 0x57;
 
 const QString kBootLoaderId = QStringLiteral("Device VID=04D9 PID=8022");
 const QString kKeyboardId = QStringLiteral("Device VID=2C7A PID=5B1D");
-
-QString Hex4(unsigned value) {
-  return QStringLiteral("%1").arg(value & 0xFFFFu, 4, 16, QLatin1Char('0')).toUpper();
-}
-
-QString Hex2(unsigned value) {
-  return QStringLiteral("%1").arg(value & 0xFFu, 2, 16, QLatin1Char('0')).toUpper();
-}
 
 }  // namespace
 
@@ -66,17 +59,17 @@ hid::THidDevice* TbootloaderFORM::DeviceOfEntry(int index) const {
 
 QString TbootloaderFORM::DeviceIdText(const hid::THidDevice& device) {
   return QStringLiteral("Device VID=%1 PID=%2")
-      .arg(Hex4(device.Attributes().VendorID), Hex4(device.Attributes().ProductID));
+      .arg(UpperHex(device.Attributes().VendorID, 4), UpperHex(device.Attributes().ProductID, 4));
 }
 
 QString TbootloaderFORM::DeviceVersionText(const hid::THidDevice& device) {
-  return QStringLiteral(" VER=%1").arg(Hex4(device.Attributes().VersionNumber));
+  return QStringLiteral(" VER=%1").arg(UpperHex(device.Attributes().VersionNumber, 4));
 }
 
 QString TbootloaderFORM::CommandLogLine(std::uint8_t reportId, std::uint8_t code,
                                         std::uint8_t argument, const QString& suffix) {
-  return QStringLiteral("W --> %1 ").arg(Hex2(reportId)) + Hex2(code) + QLatin1Char(' ') +
-         Hex2(argument) + QLatin1Char(' ') + suffix;
+  return QStringLiteral("W --> %1 ").arg(UpperHex(reportId, 2)) + UpperHex(code, 2) +
+         QLatin1Char(' ') + UpperHex(argument, 2) + QLatin1Char(' ') + suffix;
 }
 
 void TbootloaderFORM::SetLabelColor(QLabel* label, TColor color) {

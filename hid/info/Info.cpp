@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "hid/info/HexText.h"
+
 namespace {
 
 // Client area that gives the form's outer size of 573 x 409 inside a classic
@@ -33,14 +35,10 @@ class FixedHeightDelegate : public QStyledItemDelegate {
   }
 };
 
-QString FourHexDigits(std::uint16_t value) {
-  return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
-}
-
 // The length without its report-id byte; a zero length leaves the label's
 // design text.
 void ShowReportLength(QLabel* label, int length) {
-  if (length > 0) label->setText(QString::number(length - 1, 16).toUpper());
+  if (length > 0) label->setText(UpperHex(static_cast<unsigned>(length - 1)));
 }
 
 QListWidget* MakeList(QWidget* parent, int left) {
@@ -127,9 +125,9 @@ void TInfoForm::ShowInfo(const DeviceInfo& info) {
   setText(VendorName, info.vendorName);
   setText(ProductName, info.productName);
   setText(SerialNo, info.serialNumber);
-  setText(Vid, FourHexDigits(info.vendorId));
-  setText(Pid, FourHexDigits(info.productId));
-  setText(Vers, FourHexDigits(info.versionNumber));
+  setText(Vid, UpperHex(info.vendorId, 4));
+  setText(Pid, UpperHex(info.productId, 4));
+  setText(Vers, UpperHex(info.versionNumber, 4));
   ShowReportLength(InputLen, info.inputReportLength);
   ShowReportLength(OutputLen, info.outputReportLength);
   ShowReportLength(FeatureLen, info.featureReportLength);
