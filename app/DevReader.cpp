@@ -200,9 +200,7 @@ void TbootloaderFORM::HidCtlRemoval(hid::THidDevice* /*HidDev*/) {
 }
 
 void TbootloaderFORM::HidCtlDeviceDataError(hid::THidDevice* /*HidDev*/, std::uint32_t Error) {
-  AddHistoryLine(
-      QStringLiteral("READ ERROR: %1 (%2)")
-          .arg(TrimErrorMessage(SystemErrorMessage(Error)), QString::number(Error, 16).toUpper()));
+  AddHistoryLine(QStringLiteral("READ ERROR: ") + ErrorLogText(Error));
 }
 
 void TbootloaderFORM::ReadBtnClick() {
@@ -284,9 +282,8 @@ void TbootloaderFORM::ColorBtn1Click() {
   // Not one interface took the command: say so, or the user waits for a
   // re-plug that never comes.
   if (attempted > 0 && delivered == 0) {
-    AddHistoryLine(QStringLiteral("Cannot write to the keyboard: %1 (%2)")
-                       .arg(TrimErrorMessage(SystemErrorMessage(lastWriteError_)))
-                       .arg(QString::number(lastWriteError_, 16).toUpper()));
+    AddHistoryLine(QStringLiteral("Cannot write to the keyboard: ") +
+                   ErrorLogText(lastWriteError_));
   }
 }
 

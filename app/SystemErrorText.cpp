@@ -1,5 +1,6 @@
 #include "app/SystemErrorText.h"
 
+#include "hid/info/HexText.h"
 #include "hid/platform/HidBackend.h"
 
 QString SystemErrorMessage(std::uint32_t code) {
@@ -40,4 +41,8 @@ QString TrimErrorMessage(const QString& message) {
     }
   }
   return text;
+}
+
+QString ErrorLogText(std::uint32_t code) {
+  return QStringLiteral("%1 (%2)").arg(TrimErrorMessage(SystemErrorMessage(code)), UpperHex(code));
 }

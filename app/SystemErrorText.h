@@ -11,3 +11,7 @@ QString SystemErrorMessage(std::uint32_t code);
 // A message made fit for one log line: at most 255 characters, then trailing
 // blanks, control characters and full stops removed.
 QString TrimErrorMessage(const QString& message);
+
+// An error as one log line shows it: the trimmed message and the code in
+// hex, "Access is denied (5)".
+QString ErrorLogText(std::uint32_t code);
