@@ -9,5 +9,5 @@ if(NOT TARGET kb_touchpad)
   target_include_directories(kb_touchpad PUBLIC ${CMAKE_SOURCE_DIR})
 
   add_library(kb_touchpad_panel STATIC ${CMAKE_SOURCE_DIR}/app/TouchpadPanel.cpp)
-  target_link_libraries(kb_touchpad_panel PUBLIC kb_touchpad Qt6::Widgets)
+  target_link_libraries(kb_touchpad_panel PUBLIC kb_touchpad kb_controls Qt6::Widgets)
 endif()

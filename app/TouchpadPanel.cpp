@@ -12,12 +12,9 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
+#include "controls/Colors.h"
 
-QColor FromBgr(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                static_cast<int>((bgr >> 16) & 0xFF));
-}
+namespace {
 
 QPlainTextEdit* MakeMemo(QWidget* form, const char* name, const QRect& geometry) {
   auto* memo = new QPlainTextEdit(form);
@@ -30,12 +27,6 @@ QPlainTextEdit* MakeMemo(QWidget* form, const char* name, const QRect& geometry)
 }
 
 }  // namespace
-
-void SetProgressBarColor(QProgressBar& bar, std::uint32_t bgr) {
-  QPalette palette = bar.palette();
-  palette.setColor(QPalette::Highlight, FromBgr(bgr));
-  bar.setPalette(palette);
-}
 
 // The sequence's view of the window's widgets.
 class TouchpadPanel::View final : public touchpad::FlashView {
@@ -58,8 +49,11 @@ class TouchpadPanel::View final : public touchpad::FlashView {
 
   void ClearMemo1() override { panel_.Memo1->clear(); }
   void ClearMemo2() override { panel_.Memo2->clear(); }
+  // The filled part of the bar takes the colour.
   void SetProgressBarColor(std::uint32_t bgr) override {
-    ::SetProgressBarColor(*panel_.ProgressBar1, bgr);
+    QPalette palette = panel_.ProgressBar1->palette();
+    palette.setColor(QPalette::Highlight, ToQColor(bgr, palette));
+    panel_.ProgressBar1->setPalette(palette);
   }
   void SetProgressBarVisible(bool visible) override { panel_.ProgressBar1->setVisible(visible); }
   void SetProgressPosition(int position) override {
@@ -79,7 +73,7 @@ class TouchpadPanel::View final : public touchpad::FlashView {
   }
   void SetLabel2FontColor(std::uint32_t bgr) override {
     QPalette palette = parts_.Label2->palette();
-    palette.setColor(QPalette::WindowText, FromBgr(bgr));
+    palette.setColor(QPalette::WindowText, ToQColor(bgr, palette));
     parts_.Label2->setPalette(palette);
   }
   void SetLabel3Text(const std::string& text) override {

@@ -31,10 +31,6 @@ struct TouchpadWindowParts {
   std::function<void(const QString& text)> AddHistoryLine;
 };
 
-// The set-bar-colour message's effect on a Qt bar: the filled part takes the
-// colour (0x00BBGGRR).
-void SetProgressBarColor(QProgressBar& bar, std::uint32_t bgr);
-
 class TouchpadPanel {
  public:
   // Creates Memo1, Memo2 and ProgressBar1 on `form` at their form positions.
