@@ -69,8 +69,7 @@ LaunchResult ProcessBurnerLauncher::Launch(const QString& program, const QString
   QProcess process;
   process.setProgram(command.program);
   process.setArguments(command.arguments);
-  qint64 pid = 0;
-  if (!process.startDetached(&pid)) {
+  if (!process.startDetached()) {
     return {false, process.errorString()};
   }
   return {true, {}};

@@ -34,8 +34,8 @@ QString ResolveProgram(const QString& name, const QString& applicationDirectory,
 
 // The command line that shows the burner's console: the program itself when
 // kbupdate has a terminal, otherwise the desktop's terminal emulator running
-// it. Empty program when no way to show a console was found and the
-// program must run without one.
+// it. With neither (terminalEmulator empty) the program itself, which then
+// runs without a console.
 struct LaunchCommand {
   QString program;
   QStringList arguments;
