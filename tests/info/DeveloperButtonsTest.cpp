@@ -1,17 +1,15 @@
 // The window's Save and Info developer buttons, with the modal dialogs
 // answered by timers so no test waits for a person.
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTemporaryDir>
 
 #include <functional>
 
 #include "hid/info/Info.h"
-#include "tests/app/WindowFixture.h"
 #include "tests/touchpad/AppErrors.h"
+#include "tests/touchpad/ScratchDirWindowFixture.h"
 
 namespace {
 
@@ -59,24 +57,12 @@ void AcceptFileName(QDialog& dialog, const QString& name) {
   dialog.accept();
 }
 
-class DeveloperButtonsTest : public apptest::WindowTest {
+class DeveloperButtonsTest : public apptest::ScratchDirWindowTest {
  protected:
-  DeveloperButtonsTest() : previousDir_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
-  ~DeveloperButtonsTest() override {
-    form.reset();
-    QDir::setCurrent(previousDir_);
-    apptest::TakeReportedErrors();
-  }
-
   QByteArray FileText(const QString& name) const {
     QFile file(dir_.filePath(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
   }
-
-  void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-  QTemporaryDir dir_;
-  QString previousDir_;
 };
 
 TEST_F(DeveloperButtonsTest, SaveWritesTheHistoryLog) {

@@ -1,16 +1,14 @@
 // "Burn TP", Button3 and Button4 on the real window, with the emulated
 // keyboard on the virtual bus.
-#include <QDir>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QTemporaryDir>
 #include <QTextBlock>
 
 #include <fstream>
 
 #include "app/TouchpadImage.h"
-#include "tests/app/WindowFixture.h"
 #include "tests/touchpad/AppErrors.h"
+#include "tests/touchpad/ScratchDirWindowFixture.h"
 #include "tests/touchpad/TempDir.h"
 
 namespace {
@@ -26,15 +24,8 @@ class CountingWaiter : public touchpad::Waiter {
   std::vector<long>& waits_;
 };
 
-class BurnWindowTest : public apptest::WindowTest {
+class BurnWindowTest : public apptest::ScratchDirWindowTest {
  protected:
-  BurnWindowTest() : previousDir_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
-  ~BurnWindowTest() override {
-    form.reset();
-    QDir::setCurrent(previousDir_);
-    apptest::TakeReportedErrors();
-  }
-
   // The window with a keyboard of the given number of interfaces listed.
   void OpenWithKeyboard(std::size_t interfaces) {
     Open();
@@ -53,8 +44,6 @@ class BurnWindowTest : public apptest::WindowTest {
 
   QStringList NewHistory() const { return History().mid(historyBefore); }
 
-  void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
   QColor BarColor() const { return form->ProgressBar1->palette().color(QPalette::Highlight); }
 
   std::vector<QRadioButton*> Radios() const {
@@ -66,8 +55,6 @@ class BurnWindowTest : public apptest::WindowTest {
     return form->Memo1->document()->findBlockByNumber(index).text().toStdString();
   }
 
-  QTemporaryDir dir_;
-  QString previousDir_;
   std::vector<std::uint8_t> image;
   std::vector<long> waits;
   std::uint32_t keyboard = 0;
