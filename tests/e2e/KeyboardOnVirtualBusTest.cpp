@@ -3,11 +3,9 @@
 // burn done by ISPDLL's exported operations. The same chain as the
 // virtual-machine run, but fast enough for the sanitizer build.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -19,8 +17,8 @@
 #include "hid/platform/virtual/VirtualHidBus.h"
 #include "isp/IspDll.h"
 #include "isp/IspDllInternals.h"
-#include "isp/IspProtocol.h"
 #include "isp/MtpFormat.h"
+#include "tests/isp/IspTestSupport.h"
 
 namespace {
 
@@ -101,18 +99,7 @@ class KeyboardOnVirtualBus : public ::testing::Test {
   KeyboardOnVirtualBus() {
     // Short answer timeouts keep the fault case quick.
     isp::SetLinkSettingsForTesting(isp::LinkSettings{150, 3});
-    std::filesystem::create_directories(dir_);
-    image_.targetId = isp::protocol::kTargetId;
-    image_.pageSize = isp::protocol::kPageSize;
-    image_.pageCount = isp::protocol::kPageCount;
-    for (std::size_t i = 0; i < 60000; ++i) {
-      image_.program.push_back(static_cast<std::uint8_t>((i * 131u + (i >> 8)) & 0xFF));
-    }
-    image_.option = {0x06, 0x01};  // version 0106
-    const auto bytes = isp::SerializeMtp(image_);
-    std::ofstream(firmware_, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    isptest::WriteBytes(firmware_, isp::SerializeMtp(image_));
 
     KeyboardComposite::Options options;
     options.application.version = 0x0105;
@@ -130,7 +117,6 @@ class KeyboardOnVirtualBus : public ::testing::Test {
     SwitchToUserProgram();  // drops ISPDLL's connection before the bus goes
     isp::SetLinkSettingsForTesting(isp::LinkSettings{});
     keyboard_.reset();
-    std::filesystem::remove_all(dir_);
   }
 
   // The window's part: the update command to every listed interface of the
@@ -157,15 +143,7 @@ class KeyboardOnVirtualBus : public ::testing::Test {
   // mcuprog's sequence; the result of the first failing step, else 0.
   std::int32_t Burn() {
     if (ConnectToBootloader() == -1) return -1;
-    const std::u16string name = firmware_.u16string();
-    const std::uint8_t* program = nullptr;
-    const std::uint8_t* option = nullptr;
-    const std::uint8_t* third = nullptr;
-    std::uint32_t programSize = 0, optionSize = 0, thirdSize = 0;
-    if (LoadFile(name.c_str(), &program, &programSize, &option, &optionSize, &third, &thirdSize) ==
-        -1) {
-      return -2;
-    }
+    if (isptest::LoadFileAt(firmware_).result == -1) return -2;
     if (EraseByPage(0, 240, 0) == -1) return -3;
     if (Program(0) == -1) return -4;
     if (VerifyByPage(0, 240, 0) != 0) return -5;
@@ -174,21 +152,14 @@ class KeyboardOnVirtualBus : public ::testing::Test {
     return 0;
   }
 
-  std::vector<std::uint8_t> ExpectedFlash() const {
-    std::vector<std::uint8_t> flash(isp::protocol::kPageSize * isp::protocol::kPageCount, 0xFF);
-    std::copy(image_.program.begin(), image_.program.end(), flash.begin());
-    return flash;
-  }
-
   hp::VirtualHidBus bus_;
   hp::ScopedBackend scoped_{bus_};
   VirtualBusTransport transport_{bus_};
   std::shared_ptr<BootLoaderModel> bootLoader_ = std::make_shared<BootLoaderModel>();
   std::unique_ptr<KeyboardComposite> keyboard_;
-  std::filesystem::path dir_ =
-      std::filesystem::temp_directory_path() / ("keyboard-bus-test-" + std::to_string(::getpid()));
+  testsupport::TempDir dir_{"keyboard-bus-test"};
   std::filesystem::path firmware_ = dir_ / "USBKeyboard.MTP";
-  isp::MtpImage image_;
+  isp::MtpImage image_ = isptest::MakeImage(60000, 7, 0x0106);
 };
 
 TEST_F(KeyboardOnVirtualBus, UpdateCommandBurnAndReturnWithTheNewVersion) {
@@ -209,7 +180,7 @@ TEST_F(KeyboardOnVirtualBus, UpdateCommandBurnAndReturnWithTheNewVersion) {
   EXPECT_EQ(Count(present, 0x2C7A, 0x5B1D, 0x0106), 6u);
   EXPECT_EQ(present.size(), 6u);
   EXPECT_EQ(keyboard_->CurrentMode(), KeyboardComposite::Mode::kApplication);
-  EXPECT_EQ(bootLoader_->CodeFlash(), ExpectedFlash());
+  EXPECT_EQ(bootLoader_->CodeFlash(), isptest::ExpectedFlash(image_));
 }
 
 TEST_F(KeyboardOnVirtualBus, BootLoaderDroppingOffMidBurnComesBackAndASecondBurnCompletes) {
@@ -227,13 +198,13 @@ TEST_F(KeyboardOnVirtualBus, BootLoaderDroppingOffMidBurnComesBackAndASecondBurn
   EXPECT_EQ(present[0].vendorId, 0x04D9);
   EXPECT_EQ(keyboard_->CurrentMode(), KeyboardComposite::Mode::kBootLoader);
   EXPECT_EQ(keyboard_->Version(), 0x0105);
-  EXPECT_NE(bootLoader_->CodeFlash(), ExpectedFlash());
+  EXPECT_NE(bootLoader_->CodeFlash(), isptest::ExpectedFlash(image_));
 
   ASSERT_EQ(Burn(), 0);
   transport_.RunPending();
   present = Scan(bus_);
   EXPECT_EQ(Count(present, 0x2C7A, 0x5B1D, 0x0106), 6u);
-  EXPECT_EQ(bootLoader_->CodeFlash(), ExpectedFlash());
+  EXPECT_EQ(bootLoader_->CodeFlash(), isptest::ExpectedFlash(image_));
 }
 
 }  // namespace
