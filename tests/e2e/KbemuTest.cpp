@@ -11,6 +11,7 @@
 
 #include "emulator/KeyboardReportDescriptors.h"
 #include "isp/IspProtocol.h"
+#include "tests/support/TempDir.h"
 #include "tools/kbemu/FlashFile.h"
 #include "tools/kbemu/KbemuOptions.h"
 #include "tools/kbemu/UhidDevice.h"
@@ -74,16 +75,9 @@ TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
   }
 }
 
-struct TempDir {
-  std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("kbemu-test-" + std::to_string(::getpid()));
-  TempDir() { std::filesystem::create_directories(path); }
-  ~TempDir() { std::filesystem::remove_all(path); }
-};
-
 TEST(FlashFile, SavesAndLoadsAndRefusesDamagedFiles) {
-  TempDir dir;
-  const std::string file = (dir.path / "flash.bin").string();
+  testsupport::TempDir dir("kbemu-test");
+  const std::string file = (dir.Path() / "flash.bin").string();
   EXPECT_FALSE(kbemu::LoadFlash(file, 8, 2).has_value());
 
   kbemu::FlashContents flash{{1, 2, 3, 4, 5, 6, 7, 8}, {0x06, 0x01}};
@@ -98,10 +92,10 @@ TEST(FlashFile, SavesAndLoadsAndRefusesDamagedFiles) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << "short";
   EXPECT_THROW(kbemu::LoadFlash(file, 8, 2), std::runtime_error);
   // A directory in the way: neither read nor written.
-  const std::string blocked = (dir.path / "dir").string();
+  const std::string blocked = (dir.Path() / "dir").string();
   std::filesystem::create_directories(blocked);
   EXPECT_THROW(kbemu::LoadFlash(blocked, 8, 2), std::runtime_error);
-  EXPECT_THROW(kbemu::SaveFlash((dir.path / "missing" / "flash.bin").string(), flash),
+  EXPECT_THROW(kbemu::SaveFlash((dir.Path() / "missing" / "flash.bin").string(), flash),
                std::runtime_error);
 }
 
@@ -199,15 +193,15 @@ TEST(KbemuProgram, HelpBadOptionsAndNoUhid) {
   EXPECT_NE(missing.find("modprobe uhid"), std::string::npos) << missing;
   EXPECT_EQ(missing.find("application mode"), std::string::npos) << missing;
 
-  TempDir dir;
-  const std::string damaged = (dir.path / "flash.bin").string();
+  testsupport::TempDir dir("kbemu-test");
+  const std::string damaged = (dir.Path() / "flash.bin").string();
   std::ofstream(damaged) << "not a flash";
   auto [damagedCode, damagedText] = RunKbemu("--uhid /dev/null --flash " + damaged);
   EXPECT_EQ(damagedCode, 1);
   EXPECT_NE(damagedText.find("has 11 bytes"), std::string::npos) << damagedText;
 
   auto [unwritableCode, unwritable] =
-      RunKbemu("--uhid /dev/null --flash " + (dir.path / "missing" / "flash.bin").string());
+      RunKbemu("--uhid /dev/null --flash " + (dir.Path() / "missing" / "flash.bin").string());
   EXPECT_EQ(unwritableCode, 1);
   EXPECT_NE(unwritable.find("cannot write the flash file"), std::string::npos) << unwritable;
 }
