@@ -513,7 +513,9 @@ void BootLoaderModel::HandleStart(const Frame& request, Outcome& out) {
 
 void BootLoaderModel::Send(const Frame& answer, bool waitDelivered) {
   std::unique_lock lock(hostMutex_);
-  if (delivery_.joinable()) {
+  // The delivery thread stays once started; timing switched off again means
+  // answering at once, as before.
+  if (inLinkPerReport_.count() > 0) {
     const auto due = NextSlot(Clock::now(), inLinkFree_, inLinkPerReport_);
     inLinkFree_ = due;
     queue_.push_back(Pending{due, answer});

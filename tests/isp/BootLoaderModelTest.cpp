@@ -272,4 +272,12 @@ TEST_F(BootLoaderModelTest, CorruptedAnswerFailsItsCrcAndTimedAnswersStillArrive
   EXPECT_EQ(host_.Count(), 6U);
 }
 
+TEST_F(BootLoaderModelTest, TimingSwitchedOffAgainAnswersAtOnceOnTheWritersThread) {
+  model_.SetTiming({std::chrono::microseconds(200), std::chrono::microseconds(0)});
+  model_.SetTiming({});
+  const auto answers = Send(proto::MakeRequest(Command::kIdentify, 0), 4);
+  ASSERT_EQ(answers.size(), 1U);
+  EXPECT_EQ(StatusOf(answers[0]), Status::kOk);
+}
+
 }  // namespace
