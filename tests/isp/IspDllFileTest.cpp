@@ -11,10 +11,7 @@ namespace {
 
 using isptest::LoadFileAt;
 using isptest::MakeImage;
-
-void Reseal(std::vector<std::uint8_t>& file) {
-  isp::PutU32(file, 60, isp::Crc32(std::span<const std::uint8_t>(file).first(60)));
-}
+using isptest::Reseal;
 
 class IspDllFile : public isptest::BootLoaderFixture {
  protected:

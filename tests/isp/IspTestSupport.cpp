@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "isp/ByteOrder.h"
+#include "isp/Crc32.h"
 #include "isp/IspDll.h"
 #include "isp/IspDllInternals.h"
 #include "isp/IspProtocol.h"
@@ -34,6 +36,10 @@ void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good());
+}
+
+void Reseal(std::vector<std::uint8_t>& file) {
+  isp::PutU32(file, 60, isp::Crc32(std::span<const std::uint8_t>(file).first(60)));
 }
 
 std::vector<std::uint8_t> ExpectedFlash(const isp::MtpImage& image) {

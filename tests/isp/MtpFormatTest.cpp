@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "IspTestSupport.h"
 #include "isp/ByteOrder.h"
 #include "isp/Crc32.h"
 #include "isp/IspProtocol.h"
@@ -19,10 +20,7 @@ isp::MtpImage Sample() {
   return image;
 }
 
-// Fixes the header CRC after a test changed a header field on purpose.
-void Reseal(std::vector<std::uint8_t>& file) {
-  isp::PutU32(file, 60, isp::Crc32(std::span<const std::uint8_t>(file).first(60)));
-}
+using isptest::Reseal;
 
 TEST(Crc32, MatchesTheStandardCheckValue) {
   const std::string text = "123456789";

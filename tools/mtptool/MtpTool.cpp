@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "isp/ByteOrder.h"
 #include "isp/Crc32.h"
 #include "isp/IspProtocol.h"
 #include "isp/MtpFormat.h"
@@ -126,8 +127,7 @@ int Pack(int argc, char** argv) {
   }
   if (version) {
     if (image.option.size() < 2) image.option.resize(2, 0xFF);
-    image.option[0] = static_cast<std::uint8_t>(*version);
-    image.option[1] = static_cast<std::uint8_t>(*version >> 8);
+    isp::PutU16(image.option, 0, static_cast<std::uint32_t>(*version));
   }
   const std::size_t capacity = static_cast<std::size_t>(image.pageSize) * image.pageCount;
   if (image.program.empty() || image.program.size() > isp::kMtpMaxBlockSize ||
