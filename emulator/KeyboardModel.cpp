@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 namespace emulator {
 
@@ -42,8 +43,7 @@ const char* NameOf(std::uint8_t code, std::uint8_t argument) {
   return "unknown command";
 }
 
-}  // namespace
-
+// "09 84 57 00" style, upper-case hex with single blanks.
 std::string HexBytes(const std::uint8_t* data, std::size_t length) {
   std::string text;
   text.reserve(length * 3);
@@ -55,6 +55,8 @@ std::string HexBytes(const std::uint8_t* data, std::size_t length) {
   }
   return text;
 }
+
+}  // namespace
 
 // What all interfaces of one keyboard share. The callbacks may run on
 // several writing threads, so the update latch is atomic.
@@ -128,9 +130,7 @@ class KeyboardModel::Interface final : public DeviceModel {
 
 KeyboardModel::KeyboardModel(const Options& options, LogSink log,
                              std::function<void()> onUpdateCommand)
-    : version_(options.version),
-      collections_(options.collections),
-      shared_(std::make_shared<Shared>()) {
+    : collections_(options.collections), shared_(std::make_shared<Shared>()) {
   shared_->log = std::move(log);
   shared_->onUpdateCommand = std::move(onUpdateCommand);
   for (const KeyboardInterfaceLayout& layout : KeyboardInterfaces(options.collections)) {

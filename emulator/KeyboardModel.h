@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -39,20 +38,15 @@ class KeyboardModel {
 
   // The USB interfaces, in interface order, ready to be plugged.
   const std::vector<std::shared_ptr<DeviceModel>>& Interfaces() const { return interfaces_; }
-  std::uint16_t Version() const { return version_; }
   int CollectionCount() const { return collections_; }
 
  private:
   class Interface;
   struct Shared;
 
-  std::uint16_t version_;
   int collections_;
   std::shared_ptr<Shared> shared_;
   std::vector<std::shared_ptr<DeviceModel>> interfaces_;
 };
-
-// "09 84 57 00" style, upper-case hex with single blanks.
-std::string HexBytes(const std::uint8_t* data, std::size_t length);
 
 }  // namespace emulator

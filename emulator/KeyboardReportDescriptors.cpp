@@ -113,26 +113,6 @@ Bytes DescriptorOf(KeyboardCollection collection) {
 
 }  // namespace
 
-const char* CollectionName(KeyboardCollection collection) {
-  switch (collection) {
-    case KeyboardCollection::kBootKeyboard:
-      return "boot keyboard";
-    case KeyboardCollection::kTouchpad:
-      return "touchpad";
-    case KeyboardCollection::kConsumerControl:
-      return "consumer control";
-    case KeyboardCollection::kSystemControl:
-      return "system control";
-    case KeyboardCollection::kVendorCommand:
-      return "vendor command";
-    case KeyboardCollection::kVendorStatus1:
-    case KeyboardCollection::kVendorStatus2:
-    case KeyboardCollection::kVendorStatus3:
-      return "vendor status";
-  }
-  return "?";
-}
-
 std::vector<KeyboardInterfaceLayout> KeyboardInterfaces(int collectionCount) {
   if (collectionCount < kMinCollectionCount || collectionCount > kMaxCollectionCount) {
     throw std::invalid_argument("the keyboard has " + std::to_string(kMinCollectionCount) + " to " +

@@ -44,7 +44,4 @@ struct KeyboardInterfaceLayout {
 // [kMinCollectionCount, kMaxCollectionCount].
 std::vector<KeyboardInterfaceLayout> KeyboardInterfaces(int collectionCount);
 
-// Name for logs, e.g. "consumer control".
-const char* CollectionName(KeyboardCollection collection);
-
 }  // namespace emulator

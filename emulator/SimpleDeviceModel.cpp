@@ -33,11 +33,6 @@ std::vector<std::vector<std::uint8_t>> SimpleDeviceModel::ReceivedReports() cons
   return received_;
 }
 
-void SimpleDeviceModel::ClearReceivedReports() {
-  std::lock_guard lock(mutex_);
-  received_.clear();
-}
-
 bool SimpleDeviceModel::IsAttached() const {
   std::lock_guard lock(mutex_);
   return host_ != nullptr;

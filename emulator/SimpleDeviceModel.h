@@ -27,7 +27,6 @@ class SimpleDeviceModel : public DeviceModel {
 
   void SetOutputHandler(OutputHandler handler);
   std::vector<std::vector<std::uint8_t>> ReceivedReports() const;
-  void ClearReceivedReports();
   bool IsAttached() const;
   // False when the model is not attached to a host.
   bool SendInputReport(std::span<const std::uint8_t> report);

@@ -31,7 +31,6 @@ class UhidDevice {
   UhidDevice& operator=(const UhidDevice&) = delete;
 
   int Fd() const { return fd_; }
-  bool UsesReportIds() const { return usesReportIds_; }
 
   // One input report; byte 0 is the report id (0 for a device without ids,
   // which is then not sent). Safe from any thread. False when the kernel
