@@ -3,10 +3,13 @@
 
 #include <stdlib.h>  // mkdtemp
 
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace testsupport {
 
@@ -27,6 +30,15 @@ class TempDir {
 
   const std::filesystem::path& Path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+  // Writes a file of these bytes into the folder and returns its path.
+  std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    const std::filesystem::path file = path_ / name;
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return file.string();
+  }
 
  private:
   std::filesystem::path path_;

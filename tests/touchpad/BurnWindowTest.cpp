@@ -8,8 +8,8 @@
 
 #include "app/TouchpadImage.h"
 #include "tests/touchpad/AppErrors.h"
+#include "tests/touchpad/PatternImage.h"
 #include "tests/touchpad/ScratchDirWindowFixture.h"
-#include "tests/touchpad/TempDir.h"
 
 namespace {
 

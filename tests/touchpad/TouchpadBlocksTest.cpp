@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "app/TouchpadImage.h"
-#include "tests/touchpad/TempDir.h"
+#include "tests/support/TempDir.h"
+#include "tests/touchpad/PatternImage.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ class LineList : public touchpad::StagedLines, public touchpad::StagedLineSink {
 };
 
 LineList StagedFrom(const std::vector<std::uint8_t>& image) {
-  touchpad_test::TempDir dir;
+  testsupport::TempDir dir;
   LineList list;
   touchpad::ImageStager stager;
   std::int32_t counter = 0;

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/touchpad/TempDir.h"
+#include "tests/support/TempDir.h"
+#include "tests/touchpad/PatternImage.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ class FlashSequenceTest : public ::testing::Test {
     return dir.Write("TPIMAGE-QX4410-01.IMG", image);
   }
 
-  touchpad_test::TempDir dir;
+  testsupport::TempDir dir;
   std::vector<std::uint8_t> image;
   RecordingView view;
   RecordingWaiter waiter{view};

@@ -7,17 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "tests/touchpad/TempDir.h"
+#include "tests/support/TempDir.h"
+#include "tests/touchpad/PatternImage.h"
 
 namespace {
 
+using testsupport::TempDir;
 using touchpad::AppendHexLines;
 using touchpad::ByteToHex;
 using touchpad::ImageOpenError;
 using touchpad::ImageStager;
 using touchpad::StrToByte;
 using touchpad_test::PatternImage;
-using touchpad_test::TempDir;
 
 // Collects staged lines and every counter value it is told.
 class RecordingSink : public touchpad::StagedLineSink {
