@@ -14,6 +14,7 @@
 #include "hid/info/HexText.h"
 #include "hid/info/Info.h"
 #include "hid/platform/HidBackend.h"
+#include "hid/qt/QtMainLoop.h"
 
 namespace {
 
@@ -81,7 +82,9 @@ void TbootloaderFORM::SetLabelColor(QLabel* label, TColor color) {
 void TbootloaderFORM::BindHidEvents() {
   // Created as the form loads: the handlers are in place before the first
   // scan, which the controller runs from the event loop.
-  HidCtl = std::make_unique<hid::THidDeviceController>(nullptr, true);
+  // The controller's notifications and hand-overs arrive on Qt's loop.
+  hidqt::UseQtMainLoop();
+  HidCtl = std::make_unique<hid::THidDeviceController>(true);
   HidCtl->SetOnArrival(hid::THidPlugEvent(this, &TbootloaderFORM::HidCtlArrival));
   HidCtl->SetOnEnumerate(hid::THidEnumerateEvent(this, &TbootloaderFORM::HidCtlEnumerate));
   HidCtl->SetOnDeviceChange(hid::TNotifyEvent(this, &TbootloaderFORM::HidCtlDeviceChange));
@@ -124,7 +127,7 @@ void TbootloaderFORM::SelectDeviceEntry(int index) {
   selectingDeviceEntry_ = false;
 }
 
-void TbootloaderFORM::HidCtlDeviceChange(QObject* /*Sender*/) {
+void TbootloaderFORM::HidCtlDeviceChange(hid::THidDeviceController* /*Sender*/) {
   ClearDeviceList(false);
   HidCtl->EnumerateDevices();
   // The sixth entry is selected; with fewer, nothing is.

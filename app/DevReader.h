@@ -103,7 +103,7 @@ class TbootloaderFORM : public QWidget {
   // --- Handlers (bound to the controls' and the controller's events) ---
   void FormCreate();
   void FormActivate() {}
-  void HidCtlDeviceChange(QObject* Sender);
+  void HidCtlDeviceChange(hid::THidDeviceController* Sender);
   bool HidCtlEnumerate(hid::THidDevice* HidDev, std::int32_t Idx);
   void HidCtlArrival(hid::THidDevice* HidDev);
   void HidCtlRemoval(hid::THidDevice* HidDev);

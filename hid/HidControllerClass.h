@@ -2,13 +2,11 @@
 // device objects it lists and hands out, the plug-and-play record of each
 // interface, and the per-device input-report reader.
 //
-// Everything here runs on the main (Qt) thread, except the reader threads,
-// which reach application code only through blocking hand-overs to the main
-// thread.
+// Everything here runs on the main thread, except the reader threads, which
+// reach application code only through blocking hand-overs to the main
+// thread. The main thread's loop is reached through hidplatform::MainLoop.
 #pragma once
 
-#include <QObject>
-#include <QSocketNotifier>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -23,6 +21,7 @@
 
 #include "hid/HidEvents.h"
 #include "hid/platform/HidBackend.h"
+#include "hid/platform/MainLoop.h"
 
 namespace hid {
 
@@ -35,7 +34,7 @@ using THidEnumerateEvent = THidEvent<bool(THidDevice* HidDev, std::int32_t Idx)>
 using THidDataEvent = THidEvent<void(THidDevice* HidDev, std::uint8_t ReportID,
                                      const std::uint8_t* Data, std::uint16_t Size)>;
 using THidDataErrorEvent = THidEvent<void(THidDevice* HidDev, std::uint32_t Error)>;
-using TNotifyEvent = THidEvent<void(QObject* Sender)>;
+using TNotifyEvent = THidEvent<void(THidDeviceController* Sender)>;
 
 // Raised only by the creation of a device object.
 class EControllerError : public std::runtime_error {
@@ -137,7 +136,7 @@ class THidDeviceReadThread {
 
  private:
   std::shared_ptr<Shared> shared_;
-  std::unique_ptr<QObject> dispatcher_;  // lives on the main thread; receives the hand-overs
+  hidplatform::MainLoop& loop_;  // the main thread's; runs the hand-overs
   std::thread thread_;
 };
 
@@ -248,14 +247,15 @@ class THidDevice {
 // Watches the present HID interfaces and reports changes through its events.
 // The first scan runs from the event loop after construction, and always
 // fires OnDeviceChange.
-class THidDeviceController : public QObject {
-  Q_OBJECT
-
+class THidDeviceController {
  public:
   // loading: the owner is still being set up; assigning OnDeviceChange then
-  // does not rescan at once (SetLoading(false) when done).
-  explicit THidDeviceController(QObject* owner = nullptr, bool loading = false);
-  ~THidDeviceController() override;
+  // does not rescan at once (SetLoading(false) when done). Made on the main
+  // thread, whose loop is the current one.
+  explicit THidDeviceController(bool loading = false);
+  ~THidDeviceController();
+  THidDeviceController(const THidDeviceController&) = delete;
+  THidDeviceController& operator=(const THidDeviceController&) = delete;
 
   // Rescans and reconciles the list; fires the events.
   void DeviceChange();
@@ -336,7 +336,9 @@ class THidDeviceController : public QObject {
   std::int32_t lastChangeParam_ = 0;
   bool loading_ = false;
   bool setupBound_ = false;
-  std::unique_ptr<QSocketNotifier> notifyWindow_;
+  std::unique_ptr<hidplatform::SourceWatch> notifyWindow_;
+  // Expires with the controller, so that its queued first scan is dropped.
+  std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
   // Set when the HID side was bound; a backend without a change descriptor
   // then has a receiver that is never signalled.
   bool receiverCreated_ = false;

@@ -1,8 +1,8 @@
-#include <QString>
 #include <array>
 #include <cstdio>
 
 #include "hid/HidControllerClass.h"
+#include "hid/platform/TextEncoding.h"
 
 namespace hid {
 namespace {
@@ -209,9 +209,8 @@ std::u16string THidDevice::GetIndexedWideString(std::uint8_t index) {
 
 std::string THidDevice::GetIndexedString(std::uint8_t index) {
   const std::u16string wide = GetIndexedWideString(index);
-  return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()))
-      .toLocal8Bit()
-      .toStdString();
+  // Text that is not UTF-16 (an unpaired surrogate) gives no 8-bit text.
+  return hidplatform::Utf16ToUtf8(wide).value_or(std::string());
 }
 
 const std::vector<std::string>& THidDevice::GetLanguageStrings() {

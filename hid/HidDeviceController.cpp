@@ -27,27 +27,19 @@ bool WithEnumerating(std::weak_ptr<int> alive, std::atomic<bool>& flag, Call cal
 
 }  // namespace
 
-THidDeviceController::THidDeviceController(QObject* owner, bool loading)
-    : QObject(owner), loading_(loading) {
+THidDeviceController::THidDeviceController(bool loading) : loading_(loading) {
   setupBound_ = hidplatform::BindSetupApi();
   if (setupBound_) hidplatform::BindHid();
   if (hidplatform::IsHidBound()) {
     receiverCreated_ = true;
-    auto& backend = hidplatform::CurrentBackend();
-    const int fd = backend.ChangeNotificationFd();
-    if (fd >= 0) {
-      notifyWindow_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-      connect(notifyWindow_.get(), &QSocketNotifier::activated, this,
-              &THidDeviceController::OnNotification);
-    }
+    hidplatform::MainLoop& loop = hidplatform::CurrentMainLoop();
+    notifyWindow_ = hidplatform::CurrentBackend().WatchChanges(loop, [this] { OnNotification(); });
     // Queued, so that the first scan runs from the event loop once the owner
     // has assigned its handlers; -1 makes it report a change in any case.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          NotifyWindowProc(hidplatform::WM_DEVICECHANGE, hidplatform::DBT_DEVNODES_CHANGED, -1);
-        },
-        Qt::QueuedConnection);
+    loop.Post([this, alive = std::weak_ptr<int>(lifeToken_)] {
+      if (alive.expired()) return;
+      NotifyWindowProc(hidplatform::WM_DEVICECHANGE, hidplatform::DBT_DEVNODES_CHANGED, -1);
+    });
   }
 }
 
@@ -78,9 +70,6 @@ THidDevice* THidDeviceController::DeviceAt(std::int32_t index) const {
 }
 
 void THidDeviceController::OnNotification() {
-  auto& backend = hidplatform::CurrentBackend();
-  // However many events were queued, they are one change.
-  backend.DrainChangeNotifications();
   NotifyWindowProc(hidplatform::WM_DEVICECHANGE, hidplatform::DBT_DEVNODES_CHANGED, 0);
 }
 

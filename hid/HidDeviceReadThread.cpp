@@ -32,7 +32,7 @@ using SharedPtr = std::shared_ptr<THidDeviceReadThread::Shared>;
 }  // namespace
 
 THidDeviceReadThread::THidDeviceReadThread(THidDevice& device)
-    : shared_(std::make_shared<Shared>()), dispatcher_(std::make_unique<QObject>()) {
+    : shared_(std::make_shared<Shared>()), loop_(hidplatform::CurrentMainLoop()) {
   shared_->device = &device;
   HIDP_CAPS caps;
   // On the main thread: this also caches the parsed data before the thread runs.
@@ -80,8 +80,8 @@ static void ServeHandOver(const SharedPtr& shared) {
 
 void THidDeviceReadThread::Start() {
   SharedPtr shared = shared_;
-  QObject* dispatcher = dispatcher_.get();
-  thread_ = std::thread([shared, dispatcher] {
+  hidplatform::MainLoop* loop = &loop_;
+  thread_ = std::thread([shared, loop] {
     // Blocks until the main thread ran the step; its error ends the body.
     auto handOver = [&](std::function<void()> step) {
       {
@@ -91,8 +91,8 @@ void THidDeviceReadThread::Start() {
         shared->stepError = nullptr;
       }
       shared->changed.notify_all();
-      QMetaObject::invokeMethod(
-          dispatcher, [shared] { ServeHandOver(shared); }, Qt::QueuedConnection);
+      // Served there, or by a Stop that waits for this thread.
+      loop->Post([shared] { ServeHandOver(shared); });
       std::unique_lock lock(shared->mutex);
       shared->changed.wait(lock, [&] { return shared->stepDone; });
       if (shared->stepError) std::rethrow_exception(shared->stepError);

@@ -12,15 +12,20 @@
 #else
 #define ISPDLL_API __declspec(dllimport)
 #endif
+// The caller removes the arguments (see docs/windows.md): the names stay
+// undecorated, and a caller that declares an operation with the wrong
+// argument count does not unbalance its own stack.
+#define ISPDLL_CALL __cdecl
 #else
 #define ISPDLL_CHAR char16_t
 #define ISPDLL_API __attribute__((visibility("default")))
+#define ISPDLL_CALL
 #endif
 
 extern "C" {
 
 // Finds the boot loader (04D9/8022) and identifies it. 0 when connected.
-ISPDLL_API std::int32_t ConnectToBootloader();
+ISPDLL_API std::int32_t ISPDLL_CALL ConnectToBootloader();
 
 // Reads and checks a whole .MTP file (UTF-16 file name) against the connected
 // boot loader (so it needs ConnectToBootloader first). On success the block
@@ -28,30 +33,31 @@ ISPDLL_API std::int32_t ConnectToBootloader();
 // until the next LoadFile. The sizes are written as full 32-bit values of at
 // most 65535; a missing third block gives a null address and size 0. On -1
 // all outputs are null / 0 and no image is held any more.
-ISPDLL_API std::int32_t LoadFile(const ISPDLL_CHAR* fileName, const std::uint8_t** program,
-                                 std::uint32_t* programSize, const std::uint8_t** option,
-                                 std::uint32_t* optionSize, const std::uint8_t** third,
-                                 std::uint32_t* thirdSize);
+ISPDLL_API std::int32_t ISPDLL_CALL LoadFile(const ISPDLL_CHAR* fileName,
+                                             const std::uint8_t** program,
+                                             std::uint32_t* programSize,
+                                             const std::uint8_t** option, std::uint32_t* optionSize,
+                                             const std::uint8_t** third, std::uint32_t* thirdSize);
 
 // Erases pageCount code pages from firstPage on; area 0 is the code area.
-ISPDLL_API std::int32_t EraseByPage(std::int32_t firstPage, std::int32_t pageCount,
-                                    std::int32_t area);
+ISPDLL_API std::int32_t ISPDLL_CALL EraseByPage(std::int32_t firstPage, std::int32_t pageCount,
+                                                std::int32_t area);
 
 // Writes the loaded image (program block from page 0, then the option
 // block); area 0 is the code area.
-ISPDLL_API std::int32_t Program(std::int32_t area);
+ISPDLL_API std::int32_t ISPDLL_CALL Program(std::int32_t area);
 
 // Compares the pages with the loaded image: 0 match, 1 mismatch, -1 failure.
-ISPDLL_API std::int32_t VerifyByPage(std::int32_t firstPage, std::int32_t pageCount,
-                                     std::int32_t area);
+ISPDLL_API std::int32_t ISPDLL_CALL VerifyByPage(std::int32_t firstPage, std::int32_t pageCount,
+                                                 std::int32_t area);
 
 // Tells the boot loader what to run; 2 is the user firmware.
-ISPDLL_API std::int32_t ExecuteProgramFrom(std::int32_t what);
+ISPDLL_API std::int32_t ISPDLL_CALL ExecuteProgramFrom(std::int32_t what);
 
 // Ends the connection after the user firmware was started. Returns 0.
-ISPDLL_API std::int32_t SwitchToUserProgram();
+ISPDLL_API std::int32_t ISPDLL_CALL SwitchToUserProgram();
 
 // Per cent done of the operation called last; 100 once it has ended.
-ISPDLL_API std::int32_t GetTransProgress();
+ISPDLL_API std::int32_t ISPDLL_CALL GetTransProgress();
 
 }  // extern "C"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "isp/ByteOrder.h"
@@ -161,7 +162,13 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
+#if defined(_WIN32)
+  // Narrow file names are in the platform's code page there, not UTF-8.
+  const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+  std::unique_ptr<std::FILE, Closer> file(_wfopen(name.c_str(), L"rb"));
+#else
   std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+#endif
   if (!file) return false;
   out.clear();
   std::array<std::uint8_t, 8192> chunk{};

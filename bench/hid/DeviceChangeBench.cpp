@@ -1,7 +1,6 @@
 // How long one device-change rescan takes over the virtual bus with 10, 100
 // and 1,000 interfaces present and one arriving, and how many rescans a burst
 // of queued change notifications costs. Prints figures; asserts nothing.
-#include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -11,11 +10,16 @@
 #include "emulator/SimpleDeviceModel.h"
 #include "hid/HidControllerClass.h"
 #include "hid/platform/DBT.h"
+#include "hid/platform/NativeMainLoop.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+void ProcessEvents() {
+  hidplatform::NativeMainLoop::Instance().RunOnce(std::chrono::milliseconds(0));
+}
 
 std::shared_ptr<emulator::SimpleDeviceModel> Model(std::uint16_t pid) {
   emulator::DeviceIdentity identity;
@@ -29,7 +33,7 @@ std::shared_ptr<emulator::SimpleDeviceModel> Model(std::uint16_t pid) {
 struct Counter {
   int changes = 0;
   int arrivals = 0;
-  void Change(QObject*) { ++changes; }
+  void Change(hid::THidDeviceController*) { ++changes; }
   void Arrival(hid::THidDevice*) { ++arrivals; }
 };
 
@@ -39,11 +43,11 @@ void Notify(hid::THidDeviceController& c) {
 
 // A controller reporting to counter, past its first scan.
 std::unique_ptr<hid::THidDeviceController> StartedController(Counter& counter) {
-  auto controller = std::make_unique<hid::THidDeviceController>(nullptr, true);
+  auto controller = std::make_unique<hid::THidDeviceController>(true);
   controller->SetOnArrival({&counter, &Counter::Arrival});
   controller->SetOnDeviceChange({&counter, &Counter::Change});
   controller->SetLoading(false);
-  while (counter.changes == 0) QCoreApplication::processEvents();
+  while (counter.changes == 0) ProcessEvents();
   return controller;
 }
 
@@ -63,7 +67,6 @@ double MedianArrivalRescanMs(int present, int rounds) {
     times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     bus.Unplug(id);
     Notify(*controller);
-    bus.DrainChangeNotifications();
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
@@ -79,16 +82,15 @@ int RescansForBurst(int events) {
   for (int i = 0; i < events; ++i) bus.Plug(Model(static_cast<std::uint16_t>(i)));
   const auto deadline = Clock::now() + std::chrono::seconds(2);
   while (Clock::now() < deadline && counter.arrivals < events) {
-    QCoreApplication::processEvents();
+    ProcessEvents();
   }
-  for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+  for (int i = 0; i < 10; ++i) ProcessEvents();
   return counter.changes;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+int main() {
   std::printf("DeviceChange over the virtual bus, one interface arriving (median)\n");
   double at100 = 0;
   double at1000 = 0;

@@ -47,8 +47,8 @@ bool RunOnce(const std::filesystem::path& file, std::chrono::microseconds perEra
   };
   bool ok = ConnectToBootloader() == 0;
   lap(step[0]);
-  ok = ok && LoadFile(name.c_str(), &blocks[0], &sizes[0], &blocks[1], &sizes[1], &blocks[2],
-                      &sizes[2]) == 0;
+  ok = ok && LoadFile(reinterpret_cast<const ISPDLL_CHAR*>(name.c_str()), &blocks[0], &sizes[0],
+                      &blocks[1], &sizes[1], &blocks[2], &sizes[2]) == 0;
   lap(step[1]);
   ok = ok && EraseByPage(0, 240, 0) == 0;
   lap(step[2]);

@@ -1,5 +1,10 @@
 #include "hid/platform/HidBackend.h"
+
+#if defined(_WIN32)
+#include "hid/platform/windows/WindowsHidBackend.h"
+#else
 #include "hid/platform/linux/LinuxHidBackend.h"
+#endif
 
 namespace hidplatform {
 namespace {
@@ -9,12 +14,20 @@ HidBackend*& Override() {
   return backend;
 }
 
+HidBackend& PlatformBackend() {
+#if defined(_WIN32)
+  static WindowsHidBackend backend{WindowsHidBackend::Options{}};
+#else
+  static LinuxHidBackend backend{LinuxHidBackend::Options{}};
+#endif
+  return backend;
+}
+
 }  // namespace
 
 HidBackend& CurrentBackend() {
   if (HidBackend* replaced = Override()) return *replaced;
-  static LinuxHidBackend platformBackend{LinuxHidBackend::Options{}};
-  return platformBackend;
+  return PlatformBackend();
 }
 
 ScopedBackend::ScopedBackend(HidBackend& backend) : previous_(Override()) {

@@ -8,9 +8,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "hid/platform/MainLoop.h"
 
 namespace hidplatform {
 
@@ -143,12 +146,13 @@ class HidBackend {
   virtual std::uint32_t LastError() = 0;
 
   // --- Device-change notification ---
-  // A descriptor that becomes readable whenever the set of devices may have
-  // changed; -1 when the backend has none. Watch it on the main thread and
-  // call DrainChangeNotifications when it is readable: however many events
-  // were queued, they count as one change.
-  virtual int ChangeNotificationFd() = 0;
-  virtual void DrainChangeNotifications() = 0;
+  // Calls onChange on the main thread (the loop's, or the platform's own
+  // window messages) whenever the set of devices may have changed; events
+  // that queued up meanwhile count as one change. Until the watch is
+  // destroyed; null when the backend has no notifications. Made on the main
+  // thread.
+  virtual std::unique_ptr<SourceWatch> WatchChanges(MainLoop& loop,
+                                                    std::function<void()> onChange) = 0;
 };
 
 // The backend in use by this process: the platform's own unless replaced.

@@ -10,28 +10,43 @@
 namespace hidplatform {
 namespace {
 
+// Libraries every system of the platform has, and an entry point of the first.
+#if defined(_WIN32)
+constexpr const char* kLibrary = "kernel32.dll";
+constexpr const char* kOtherLibrary = "user32.dll";
+constexpr const char* kMissingLibrary = "does-not-exist-7.dll";
+constexpr const char* kLengthEntry = "lstrlenA";
+using LengthFunction = int __stdcall(const char*);
+#else
+constexpr const char* kLibrary = "libc.so.6";
+constexpr const char* kOtherLibrary = "libm.so.6";
+constexpr const char* kMissingLibrary = "libdoes-not-exist.so.7";
+constexpr const char* kLengthEntry = "strlen";
+using LengthFunction = std::size_t(const char*);
+#endif
+
 TEST(ModuleLoader, LoadsFindsAndUnloads) {
   LibraryHandle slot = nullptr;
-  EXPECT_EQ(FindEntry(slot, "dlopen"), nullptr);
-  EXPECT_FALSE(OpenLibrary(slot, "libdoes-not-exist.so.7"));
+  EXPECT_EQ(FindEntry(slot, kLengthEntry), nullptr);
+  EXPECT_FALSE(OpenLibrary(slot, kMissingLibrary));
   EXPECT_EQ(slot, nullptr);
-  ASSERT_TRUE(OpenLibrary(slot, "libc.so.6"));
+  ASSERT_TRUE(OpenLibrary(slot, kLibrary));
   LibraryHandle same = slot;
-  EXPECT_TRUE(OpenLibrary(slot, "libm.so.6"));  // a set slot is kept
+  EXPECT_TRUE(OpenLibrary(slot, kOtherLibrary));  // a set slot is kept
   EXPECT_EQ(slot, same);
   bool allFound = true;
-  EXPECT_NE(FindEntryChecked(slot, "strlen", allFound), nullptr);
+  EXPECT_NE(FindEntryChecked(slot, kLengthEntry, allFound), nullptr);
   EXPECT_TRUE(allFound);
   EXPECT_EQ(FindEntryChecked(slot, "no_such_entry_point", allFound), nullptr);
   EXPECT_FALSE(allFound);
-  EXPECT_NE(FindEntryChecked(slot, "strlen", allFound), nullptr);
+  EXPECT_NE(FindEntryChecked(slot, kLengthEntry, allFound), nullptr);
   EXPECT_FALSE(allFound);  // stays false once one was missing
-  std::size_t (*length)(const char*) = nullptr;
+  LengthFunction* length = nullptr;
   bool typedFound = true;
-  ResolveEntry(slot, "strlen", length, typedFound);
+  ResolveEntry(slot, kLengthEntry, length, typedFound);
   EXPECT_TRUE(typedFound);
   ASSERT_NE(length, nullptr);
-  EXPECT_EQ(length("four"), 4u);
+  EXPECT_EQ(static_cast<int>(length("four")), 4);
   CloseLibrary(slot);
   EXPECT_EQ(slot, nullptr);
   CloseLibrary(slot);  // harmless on an empty slot

@@ -14,7 +14,7 @@ class Controller : public testing::Test {
   // Plugs, creates the controller as a window would (handlers assigned while
   // loading) and runs the first, self-posted scan.
   std::unique_ptr<THidDeviceController> Start() {
-    auto c = std::make_unique<THidDeviceController>(nullptr, true);
+    auto c = std::make_unique<THidDeviceController>(true);
     recorder.BindTo(*c);
     c->SetLoading(false);
     EXPECT_TRUE(ProcessUntil([&] { return recorder.Count("change") == 1; }));
@@ -27,7 +27,7 @@ class Controller : public testing::Test {
 };
 
 TEST_F(Controller, FirstQueuedNotificationReportsAChangeAlsoWithoutDevices) {
-  THidDeviceController c(nullptr, true);
+  THidDeviceController c(true);
   recorder.BindTo(c);
   c.SetLoading(false);
   EXPECT_TRUE(recorder.events.empty());  // nothing before the event loop runs
@@ -44,11 +44,11 @@ TEST_F(Controller, UnboundLibrariesMeanNoReceiverNoDevicesAndNoError) {
   bus.Plug(MakeModel(0x2C7A, 0x5B1D));
   bus.SetBindFailure(false, true);
   {
-    THidDeviceController c(nullptr, true);
+    THidDeviceController c(true);
     recorder.BindTo(c);
     c.SetLoading(false);
     EXPECT_FALSE(c.HasNotifyWindow());
-    QCoreApplication::processEvents();
+    ProcessEvents();
     Notify(c);
     EXPECT_TRUE(recorder.events.empty());
     EXPECT_EQ(c.EnumerateDevices(), 0);
@@ -123,7 +123,7 @@ TEST_F(Controller, PlatformNotificationsReachTheControllerAsOneRescanPerBurst) {
   recorder.events.clear();
   for (int i = 0; i < 20; ++i) bus.Plug(MakeModel(0x1000, static_cast<std::uint16_t>(i)));
   ASSERT_TRUE(ProcessUntil([&] { return recorder.Count("change") >= 1; }));
-  QCoreApplication::processEvents();
+  ProcessEvents();
   EXPECT_EQ(recorder.Count("change"), 1);
   EXPECT_EQ(c->DeviceCount(), 20);
 }

@@ -111,7 +111,7 @@ TEST_F(Reader, StoppingWithAReadOutstandingEndsWithinOneSliceAndCancelsTheRead) 
   // next reader instead of disappearing.
   const std::uint8_t report[9] = {5, 9};
   model->SendInputReport(report);
-  QCoreApplication::processEvents();
+  ProcessEvents();
   EXPECT_TRUE(deliveries.empty());
   device->SetDataHandler(DataHandler());
   ASSERT_TRUE(ProcessUntil([&] { return deliveries.size() == 1; }));
@@ -148,9 +148,9 @@ TEST_F(Reader, AnUnpluggedClaimedDeviceReportsReadErrorsUntilDestroyed) {
   EXPECT_TRUE(deliveries.empty());
   owner.reset();  // destruction stops the reader
   const auto count = errors.size();
-  QCoreApplication::processEvents();
+  ProcessEvents();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  QCoreApplication::processEvents();
+  ProcessEvents();
   EXPECT_EQ(errors.size(), count);
 }
 
@@ -166,7 +166,7 @@ TEST_F(Reader, AHandlerErrorEndsTheReaderUntilTheNextStop) {
   ASSERT_TRUE(ProcessUntil([&] { return device->ReadThread()->Finished(); }));
   device->SetDataHandler(DataHandler());  // same reader object: no new one starts
   model->SendInputReport(report);
-  QCoreApplication::processEvents();
+  ProcessEvents();
   EXPECT_TRUE(deliveries.empty());
   device->SetDataHandler({});
   device->SetDataHandler(DataHandler());

@@ -3,7 +3,6 @@
 // as the controller's handlers.
 #pragma once
 
-#include <QCoreApplication>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "emulator/SimpleDeviceModel.h"
 #include "hid/HidControllerClass.h"
 #include "hid/platform/DBT.h"
+#include "hid/platform/NativeMainLoop.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
 
 namespace hidtest {
@@ -34,16 +34,17 @@ inline std::shared_ptr<SimpleDeviceModel> MakeModel(std::uint16_t vid, std::uint
   return std::make_shared<SimpleDeviceModel>(std::move(identity));
 }
 
-// Runs the event loop until the condition holds; false after a generous
-// limit that only guards against hangs.
+// The tests' own loop is the platform's: on Windows it also delivers the
+// hidden device-change window's messages.
+// Runs the loop until the condition holds; false after a generous limit that
+// only guards against hangs.
 inline bool ProcessUntil(const std::function<bool()>& done,
                          std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  return hidplatform::NativeMainLoop::Instance().RunUntil(done, limit);
+}
+// Does what is queued now, without waiting.
+inline void ProcessEvents() {
+  hidplatform::NativeMainLoop::Instance().RunOnce(std::chrono::milliseconds(0));
 }
 
 // Records every event as text: "arrival:5B1D", "removal:5B1D",
@@ -70,7 +71,7 @@ class Recorder {
     if (onRemoval) onRemoval(d);
   }
   void Unplug(hid::THidDevice* d) { events.push_back("unplug:" + Pid(d)); }
-  void Change(QObject*) { events.push_back("change"); }
+  void Change(hid::THidDeviceController*) { events.push_back("change"); }
   bool Enumerate(hid::THidDevice* d, std::int32_t idx) {
     events.push_back("enumerate:" + Pid(d) + "@" + std::to_string(idx));
     return onEnumerate ? onEnumerate(d, idx) : true;

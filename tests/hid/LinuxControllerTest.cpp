@@ -22,7 +22,7 @@ TEST(LinuxController, SeesTheFakeTreeAndNoticesAReEnumeration) {
   hidplatform::LinuxHidBackend backend({.root = tree.root.string()});
   hidplatform::ScopedBackend scope(backend);
   Recorder recorder;
-  THidDeviceController c(nullptr, true);
+  THidDeviceController c(true);
   recorder.BindTo(c);
   c.SetLoading(false);
   ASSERT_TRUE(ProcessUntil([&] { return recorder.Count("change") == 1; }));
@@ -57,11 +57,11 @@ TEST(LinuxController, WithoutLibudevNothingIsBoundAndNothingIsSeen) {
       {.root = tree.root.string(), .udevLibrary = "libudev-not-installed.so.1"});
   hidplatform::ScopedBackend scope(backend);
   Recorder recorder;
-  THidDeviceController c(nullptr, true);
+  THidDeviceController c(true);
   recorder.BindTo(c);
   c.SetLoading(false);
   EXPECT_FALSE(c.HasNotifyWindow());
-  QCoreApplication::processEvents();
+  ProcessEvents();
   Notify(c);
   EXPECT_TRUE(recorder.events.empty());
   EXPECT_EQ(c.EnumerateDevices(), 0);

@@ -120,7 +120,7 @@ TEST_F(IspDllFile, FileNamesAreUtf16AndMayHoldAnyCharacter) {
   const char16_t broken[] = {u'a', 0xD800, u'b', 0};
   const std::uint8_t* p = nullptr;
   std::uint32_t n = 0;
-  EXPECT_EQ(LoadFile(broken, &p, &n, &p, &n, &p, &n), -1);
+  EXPECT_EQ(LoadFile(reinterpret_cast<const ISPDLL_CHAR*>(broken), &p, &n, &p, &n, &p, &n), -1);
   EXPECT_EQ(LoadFile(nullptr, &p, &n, &p, &n, &p, &n), -1);
 }
 

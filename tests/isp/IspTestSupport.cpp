@@ -52,8 +52,8 @@ std::vector<std::uint8_t> ExpectedFlash(const isp::MtpImage& image) {
 Loaded LoadFileAt(const std::filesystem::path& path) {
   Loaded l;
   const std::u16string name = path.u16string();
-  l.result = LoadFile(name.c_str(), &l.program, &l.programSize, &l.option, &l.optionSize, &l.third,
-                      &l.thirdSize);
+  l.result = LoadFile(reinterpret_cast<const ISPDLL_CHAR*>(name.c_str()), &l.program,
+                      &l.programSize, &l.option, &l.optionSize, &l.third, &l.thirdSize);
   return l;
 }
 

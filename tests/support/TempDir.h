@@ -1,11 +1,10 @@
 // A scratch folder for one test, removed with everything in it afterwards.
 #pragma once
 
-#include <stdlib.h>  // mkdtemp
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -17,9 +16,18 @@ class TempDir {
  public:
   // The folder's name starts with the prefix, so a leftover tells whose it is.
   explicit TempDir(const std::string& prefix = "kb-test") {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    // A fresh name that no one else holds: create_directory fails on a
+    // name that exists, so two tests never share a folder.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const auto candidate =
+          std::filesystem::temp_directory_path() / (prefix + "-" + std::to_string(random()));
+      if (std::filesystem::create_directory(candidate)) {
+        path_ = candidate;
+        return;
+      }
+    }
+    throw std::runtime_error("no scratch folder could be made");
   }
   ~TempDir() {
     std::error_code ignored;

@@ -1,12 +1,12 @@
 #include "tools/hidlist/HidList.h"
 
-#include <QCoreApplication>
-#include <QString>
-#include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "hid/HidControllerClass.h"
+#include "hid/platform/NativeMainLoop.h"
+#include "hid/platform/TextEncoding.h"
 
 namespace hidlist {
 namespace {
@@ -18,9 +18,7 @@ std::string Hex4(std::uint16_t value) {
 }
 
 std::string Utf8(const std::u16string& text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()))
-      .toUtf8()
-      .toStdString();
+  return hidplatform::Utf16ToUtf8(text).value_or("?");
 }
 
 // Why an interface could only be queried, in words a user can act on.
@@ -62,11 +60,10 @@ class Lister {
     return true;
   }
 
-  void Change(QObject* sender) {
+  void Change(hid::THidDeviceController* sender) {
     if (done_) return;
     done_ = true;
-    static_cast<hid::THidDeviceController*>(sender)->EnumerateDevices();
-    QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+    sender->EnumerateDevices();
   }
 
   int Listed() const { return listed_; }
@@ -82,18 +79,23 @@ class Lister {
 
 int ListInterfaces(std::ostream& out, std::ostream& err) {
   Lister lister(out);
-  hid::THidDeviceController controller(nullptr, true);
+  hid::THidDeviceController controller(true);
   controller.SetOnEnumerate({&lister, &Lister::Enumerate});
   controller.SetOnDeviceChange({&lister, &Lister::Change});
   controller.SetLoading(false);
   if (!controller.HasNotifyWindow()) {
+#if defined(_WIN32)
+    err << "hidlist: HID access is not available (SetupApi.dll or HID.dll could not be loaded "
+           "or lacks entry points); no device can be seen.\n";
+#else
     err << "hidlist: HID access is not available (libudev.so.1 could not be loaded or lacks "
            "entry points); no device can be seen.\n";
+#endif
     return 1;
   }
-  // A guard only: the first scan is queued and runs at once.
-  QTimer::singleShot(30000, QCoreApplication::instance(), [] { QCoreApplication::exit(2); });
-  if (QCoreApplication::exec() != 0 || !lister.Done()) {
+  // The limit is a guard only: the first scan is queued and runs at once.
+  if (!hidplatform::NativeMainLoop::Instance().RunUntil([&] { return lister.Done(); },
+                                                        std::chrono::seconds(30))) {
     err << "hidlist: the device scan did not finish.\n";
     return 1;
   }

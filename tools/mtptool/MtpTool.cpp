@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,7 +64,10 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
       return false;
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+  // std::rename does not replace an existing file on every platform.
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  if (error) {
     std::remove(temporary.c_str());
     return false;
   }

@@ -421,4 +421,15 @@ void LinuxHidBackend::DrainChangeNotifications() {
   if (impl_->udev) impl_->udev->DrainMonitor();
 }
 
+std::unique_ptr<SourceWatch> LinuxHidBackend::WatchChanges(MainLoop& loop,
+                                                           std::function<void()> onChange) {
+  const int fd = ChangeNotificationFd();
+  if (fd < 0) return nullptr;
+  return loop.Watch(fd, [this, onChange = std::move(onChange)] {
+    // However many events were queued, they are one change.
+    DrainChangeNotifications();
+    onChange();
+  });
+}
+
 }  // namespace hidplatform

@@ -48,8 +48,11 @@ class LinuxHidBackend : public HidBackend {
   bool GetReadResult(Handle handle, std::uint32_t& bytes) override;
   bool CancelRead(Handle handle) override;
   std::uint32_t LastError() override;
-  int ChangeNotificationFd() override;
-  void DrainChangeNotifications() override;
+  std::unique_ptr<SourceWatch> WatchChanges(MainLoop& loop,
+                                            std::function<void()> onChange) override;
+  // The udev monitor's descriptor (-1 without one), and emptying its queue.
+  int ChangeNotificationFd();
+  void DrainChangeNotifications();
 
  private:
   struct Impl;

@@ -3,9 +3,6 @@
 #include "hid/platform/PendingRead.h"
 #include "hid/platform/TextEncoding.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -75,11 +72,30 @@ class VirtualHidBus::Host : public emulator::DeviceHost {
   std::uint32_t deviceId_;
 };
 
-VirtualHidBus::VirtualHidBus() : changeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+struct VirtualHidBus::ChangeListener {
+  MainLoop* loop;
+  std::function<void()> onChange;
+  std::mutex mutex;
+  bool posted = false;  // a change waits in the loop
+};
+
+namespace {
+
+class ListenerWatch : public SourceWatch {
+ public:
+  explicit ListenerWatch(std::function<void()> end) : end_(std::move(end)) {}
+  ~ListenerWatch() override { end_(); }
+
+ private:
+  std::function<void()> end_;
+};
+
+}  // namespace
+
+VirtualHidBus::VirtualHidBus() = default;
 
 VirtualHidBus::~VirtualHidBus() {
   UnplugAll();
-  if (changeFd_ >= 0) close(changeFd_);
 }
 
 std::uint32_t VirtualHidBus::Plug(std::shared_ptr<emulator::DeviceModel> model,
@@ -443,21 +459,43 @@ std::uint32_t VirtualHidBus::LastError() {
   return lastError;
 }
 
-int VirtualHidBus::ChangeNotificationFd() {
-  return changeFd_;
-}
-
-void VirtualHidBus::DrainChangeNotifications() {
-  std::uint64_t count = 0;
-  while (changeFd_ >= 0 && read(changeFd_, &count, sizeof count) == sizeof count) {
+std::unique_ptr<SourceWatch> VirtualHidBus::WatchChanges(MainLoop& loop,
+                                                         std::function<void()> onChange) {
+  auto listener = std::make_shared<ChangeListener>();
+  listener->loop = &loop;
+  listener->onChange = std::move(onChange);
+  {
+    std::lock_guard lock(listenerMutex_);
+    listener_ = listener;
   }
+  return std::make_unique<ListenerWatch>([this, listener] {
+    std::lock_guard lock(listenerMutex_);
+    if (listener_ == listener) listener_.reset();
+  });
 }
 
 void VirtualHidBus::SignalChange() {
-  const std::uint64_t one = 1;
-  if (changeFd_ >= 0 && write(changeFd_, &one, sizeof one) != sizeof one) {
-    // The counter is saturated: the descriptor is readable anyway.
+  std::shared_ptr<ChangeListener> listener;
+  {
+    std::lock_guard lock(listenerMutex_);
+    listener = listener_;
   }
+  if (!listener) return;
+  {
+    std::lock_guard lock(listener->mutex);
+    if (listener->posted) return;
+    listener->posted = true;
+  }
+  std::weak_ptr<ChangeListener> weak = listener;
+  listener->loop->Post([weak] {
+    auto alive = weak.lock();
+    if (!alive) return;  // the watch ended meanwhile
+    {
+      std::lock_guard lock(alive->mutex);
+      alive->posted = false;
+    }
+    alive->onChange();
+  });
 }
 
 void VirtualHidBus::DeliverInput(std::uint32_t deviceId, std::span<const std::uint8_t> report) {

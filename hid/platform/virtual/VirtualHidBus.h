@@ -99,11 +99,13 @@ class VirtualHidBus : public HidBackend {
   bool GetReadResult(Handle handle, std::uint32_t& bytes) override;
   bool CancelRead(Handle handle) override;
   std::uint32_t LastError() override;
-  int ChangeNotificationFd() override;
-  void DrainChangeNotifications() override;
+  // Each change is posted to the loop once; changes before it ran join it.
+  std::unique_ptr<SourceWatch> WatchChanges(MainLoop& loop,
+                                            std::function<void()> onChange) override;
 
  private:
   class Host;
+  struct ChangeListener;
   struct Device;
   struct HandleState;
 
@@ -131,7 +133,8 @@ class VirtualHidBus : public HidBackend {
   bool failEnumeration_ = false;
   int enumerationBindings_ = 0;
   bool hidAccessBound_ = false;
-  int changeFd_ = -1;
+  std::mutex listenerMutex_;  // apart from mutex_: changes are signalled under it
+  std::shared_ptr<ChangeListener> listener_;
 };
 
 }  // namespace hidplatform

@@ -1,0 +1,19 @@
+include(GoogleTest)
+
+# Registers a GoogleTest program: natively every case becomes a test of its
+# own (the arguments go to gtest_discover_tests); cross-built, the whole
+# program is one test run through the emulator, because each start under
+# Wine costs about a second and the cases would mostly pay for starts.
+function(kb_gtest target)
+  cmake_parse_arguments(arg "" "" "PROPERTIES" ${ARGN})
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${target} COMMAND ${target})
+    if(arg_PROPERTIES)
+      set_tests_properties(${target} PROPERTIES ${arg_PROPERTIES})
+    endif()
+  elseif(arg_PROPERTIES)
+    gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS} PROPERTIES ${arg_PROPERTIES})
+  else()
+    gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS})
+  endif()
+endfunction()
