@@ -1,5 +1,7 @@
 // LoadFile refuses every kind of damaged or foreign file, and a refused file
 // can never lead to anything being written.
+#include <sys/stat.h>
+
 #include <functional>
 
 #include "IspTestSupport.h"
@@ -56,6 +58,11 @@ TEST_F(IspDllFile, RefusesMissingDamagedAndForeignFiles) {
   ExpectRefused(dir_ / "missing.MTP", "missing");
   std::filesystem::create_directory(dir_ / "folder.MTP");
   ExpectRefused(dir_ / "folder.MTP", "a directory");
+  // Neither may block or read without end (the test's timeout catches both).
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.MTP").c_str(), 0600), 0);
+  ExpectRefused(dir_ / "fifo.MTP", "a FIFO without a writer");
+  std::filesystem::create_symlink("/dev/zero", dir_ / "zero.MTP");
+  ExpectRefused(dir_ / "zero.MTP", "a link to /dev/zero");
   ExpectRefused(variant("empty.MTP", [](auto& f) { f.clear(); }), "empty");
   ExpectRefused(variant("short.MTP", [](auto& f) { f.resize(f.size() / 2); }), "truncated");
   ExpectRefused(variant("header.MTP", [](auto& f) { f.resize(40); }), "truncated header");
