@@ -24,10 +24,11 @@ inline constexpr std::size_t kStagedWindowBytes = 0xB200;  // 45,568
 inline constexpr std::size_t kBytesPerLine = 16;
 inline constexpr std::size_t kLineLength = 2 * kBytesPerLine;
 inline constexpr std::size_t kLinesPerRead = kStagedWindowBytes / kBytesPerLine;  // 2,848
-// No touchpad image comes near this (45,824 bytes are used); anything larger
-// is refused before a line is staged, as every further 64 KiB would stage
-// 2,848 more lines and hold the window meanwhile.
-inline constexpr std::uint64_t kMaxImageBytes = 1U << 20;
+// No touchpad image comes near this (45,824 bytes are used, 64 KiB read);
+// anything larger is refused before a line is staged, as every further 64 KiB
+// stages 2,848 more lines (about 0.1 s each in the window) and holds the
+// window meanwhile. Four reads at most.
+inline constexpr std::uint64_t kMaxImageBytes = 4 * kReadBufferBytes;
 
 // Two upper-case hex digits: 0x0A gives "0A", 0xFF gives "FF".
 std::string ByteToHex(std::uint8_t value);

@@ -255,7 +255,7 @@ TEST_F(BurnWindowTest, FifoOrOversizeImageIsRefusedInTheLogBeforeStaging) {
   Click(form->Button2);
   EXPECT_EQ(NewHistory().mid(1),
             QStringList{"TP image TPIMAGE-QX4410-01.IMG too large: 16777216 bytes, more than "
-                        "1048576, not flashed"});
+                        "262144, not flashed"});
   EXPECT_TRUE(apptest::TakeReportedErrors().isEmpty());
   EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
   EXPECT_EQ(form->StagedLineCounter(), 0);
