@@ -193,6 +193,13 @@ std::size_t VirtualHidBus::OpenHandleCount() const {
   return handles_.size();
 }
 
+std::size_t VirtualHidBus::OutstandingReadCount() const {
+  std::lock_guard lock(mutex_);
+  std::size_t count = 0;
+  for (const auto& [handle, state] : handles_) count += state->read.Outstanding() ? 1 : 0;
+  return count;
+}
+
 std::uint64_t VirtualHidBus::OpenCallCount() const {
   std::lock_guard lock(mutex_);
   return openCalls_;

@@ -70,6 +70,8 @@ class VirtualHidBus : public HidBackend {
 
   // --- Observation ---
   std::size_t OpenHandleCount() const;
+  // Reads started and not yet ended, over all handles.
+  std::size_t OutstandingReadCount() const;
   // Successful Open calls since construction.
   std::uint64_t OpenCallCount() const;
   bool IsEnumerationBound() const;
