@@ -272,6 +272,8 @@ class THidDeviceController : public QObject {
   bool ClaimDevice(THidDevice*& device, std::int32_t index, bool check);
   // The device-change receiver: WM_DEVICECHANGE with DBT_DEVNODES_CHANGED
   // rescans (lParam -1 forces OnDeviceChange); WM_QUERYENDSESSION answers 1.
+  // Messages that arrive during a scan (from a nested message loop) make one
+  // more scan once it returned.
   std::intptr_t NotifyWindowProc(std::uint32_t message, std::uintptr_t wParam,
                                  std::intptr_t lParam);
 
@@ -338,6 +340,8 @@ class THidDeviceController : public QObject {
   std::string discardedVersion_;
   std::vector<Entry> devices_;
   bool inDeviceChange_ = false;
+  bool missedChange_ = false;  // a message came while a scan ran
+  std::int32_t missedChangeParam_ = 0;
   std::int32_t lastChangeParam_ = 0;
   bool loading_ = false;
   bool setupBound_ = false;
