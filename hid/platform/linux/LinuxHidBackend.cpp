@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -112,6 +113,9 @@ struct LinuxHidBackend::Impl {
 
   std::mutex bindMutex;
   std::unique_ptr<Udev> udev;
+  // Where no udev monitor can be made (no netlink in a sandbox), a periodic
+  // timer stands in for its events, so that changes are still seen.
+  UniqueFd rescanTimer;
   UsbStrings usbStrings;
   bool hidAccessBound = false;
 
@@ -130,16 +134,36 @@ LinuxHidBackend::LinuxHidBackend(Options options) : impl_(std::make_unique<Impl>
 
 LinuxHidBackend::~LinuxHidBackend() = default;
 
+namespace {
+
+constexpr long kRescanIntervalMs = 1000;
+
+UniqueFd PeriodicTimer(long intervalMs) {
+  UniqueFd timer(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
+  const timespec interval{intervalMs / 1000, (intervalMs % 1000) * 1000000};
+  const itimerspec spec{interval, interval};
+  if (timer.get() >= 0 && ::timerfd_settime(timer.get(), 0, &spec, nullptr) != 0) return {};
+  return timer;
+}
+
+}  // namespace
+
 bool LinuxHidBackend::BindEnumeration() {
   std::lock_guard lock(impl_->bindMutex);
   if (impl_->udev) return true;
   impl_->udev = Udev::Bind(impl_->options.udevLibrary, impl_->root);
+  if (impl_->udev && impl_->udev->MonitorFd() < 0) {
+    impl_->rescanTimer = PeriodicTimer(kRescanIntervalMs);
+    // Without any source of changes the binding would watch nothing.
+    if (impl_->rescanTimer.get() < 0) impl_->udev.reset();
+  }
   return impl_->udev != nullptr;
 }
 
 void LinuxHidBackend::ReleaseEnumeration() {
   std::lock_guard lock(impl_->bindMutex);
   impl_->udev.reset();
+  impl_->rescanTimer = UniqueFd();
 }
 
 bool LinuxHidBackend::BindHidAccess() {
@@ -413,12 +437,21 @@ std::uint32_t LinuxHidBackend::LastError() {
 
 int LinuxHidBackend::ChangeNotificationFd() {
   std::lock_guard lock(impl_->bindMutex);
-  return impl_->udev ? impl_->udev->MonitorFd() : -1;
+  if (!impl_->udev) return -1;
+  return impl_->rescanTimer.get() >= 0 ? impl_->rescanTimer.get() : impl_->udev->MonitorFd();
 }
 
 void LinuxHidBackend::DrainChangeNotifications() {
   std::lock_guard lock(impl_->bindMutex);
-  if (impl_->udev) impl_->udev->DrainMonitor();
+  if (!impl_->udev) return;
+  if (impl_->rescanTimer.get() >= 0) {
+    std::uint64_t expirations = 0;
+    if (::read(impl_->rescanTimer.get(), &expirations, sizeof expirations) < 0) {
+      // Not expired yet (EAGAIN): nothing to drain.
+    }
+    return;
+  }
+  impl_->udev->DrainMonitor();
 }
 
 }  // namespace hidplatform
