@@ -57,6 +57,9 @@ std::uint32_t ErrorFromErrno(int error) {
 // hidraw keeps 64 reports per open file; the count is fixed.
 constexpr std::uint32_t kHidrawBufferedReports = 64;
 
+// How long a write may wait for a node that has no room.
+constexpr std::chrono::milliseconds kWriteBudget{50};
+
 // A descriptor owned by exactly one object.
 class UniqueFd {
  public:
@@ -203,13 +206,10 @@ Handle LinuxHidBackend::Open(const std::string& path, Access access) {
   if (access != Access::kQueryOnly) {
     const int flags = (access == Access::kReadWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
     const std::string device = state->node.DevicePath();
+    // No retry when the node is missing: the kernel makes the /dev node
+    // before it announces the device, and a sandbox that shows sysfs without
+    // /dev would make every scan wait for every interface.
     state->fd = UniqueFd(::open(device.c_str(), flags));
-    // The /dev node can appear a moment after the sysfs entry that a change
-    // notification announced; give it that moment before settling for less.
-    for (int attempt = 0; state->fd.get() < 0 && errno == ENOENT && attempt < 50; ++attempt) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      state->fd = UniqueFd(::open(device.c_str(), flags));
-    }
     if (state->fd.get() < 0) {
       Fail(ErrorFromErrno(errno));
       return kInvalidHandle;
@@ -326,7 +326,10 @@ bool LinuxHidBackend::Write(Handle handle, const std::uint8_t* data, std::size_t
   if (state->access != Access::kReadWrite) return Fail(kErrorAccessDenied);
   if (data == nullptr || length == 0) return Fail(kErrorGenFailure);
   // The node was opened non-blocking for polling; a write that would block
-  // waits for room instead of failing half-way.
+  // waits for room instead of failing half-way, but only briefly: writes run
+  // on the main thread, and hidraw's poll says "writable" even while its
+  // writes keep failing.
+  const auto deadline = std::chrono::steady_clock::now() + kWriteBudget;
   for (;;) {
     const ssize_t n = ::write(state->fd.get(), data, length);
     if (n >= 0) {
@@ -335,12 +338,14 @@ bool LinuxHidBackend::Write(Handle handle, const std::uint8_t* data, std::size_t
       return true;
     }
     if (errno == EINTR) continue;
-    if (errno == EAGAIN) {
-      pollfd p{state->fd.get(), POLLOUT, 0};
-      if (::poll(&p, 1, 1000) > 0 && (p.revents & POLLOUT) != 0) continue;
-      return Fail(kErrorGenFailure);
+    if (errno != EAGAIN) return Fail(ErrorFromErrno(errno));
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return Fail(kErrorGenFailure);
+    pollfd p{state->fd.get(), POLLOUT, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));  // no spinning on a false "ready"
     }
-    return Fail(ErrorFromErrno(errno));
   }
 }
 
