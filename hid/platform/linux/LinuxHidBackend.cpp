@@ -88,7 +88,7 @@ class UniqueFd {
 // a thread still waiting in poll() never sees a closed (and maybe reused)
 // descriptor number; Close() wakes it through wake first.
 struct HandleState {
-  SysfsHidNode node;
+  std::shared_ptr<const SysfsHidNode> node;  // shared by the handles of its collections
   std::size_t collection = 0;
   Access access = Access::kQueryOnly;
   UniqueFd fd;    // the hidraw node; none for query-only handles
@@ -98,6 +98,10 @@ struct HandleState {
   std::mutex mutex;  // guards read
   PendingRead read;
 
+  bool MakeWake() {
+    if (wake.get() < 0) wake = UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    return wake.get() >= 0;
+  }
   void Wake() {
     const std::uint64_t one = 1;
     if (wake.get() >= 0 && ::write(wake.get(), &one, sizeof one) != sizeof one) {
@@ -113,6 +117,8 @@ struct LinuxHidBackend::Impl {
   std::mutex mutex;  // the handle table
   std::map<Handle, std::shared_ptr<HandleState>> handles;
   Handle nextHandle = 1;  // never reused, so a stale number never finds another handle
+
+  std::unique_ptr<SysfsNodeCache> nodes;
 
   std::mutex bindMutex;
   std::unique_ptr<Udev> udev;
@@ -133,6 +139,7 @@ struct LinuxHidBackend::Impl {
 LinuxHidBackend::LinuxHidBackend(Options options) : impl_(std::make_unique<Impl>()) {
   impl_->options = std::move(options);
   impl_->root = impl_->options.root.empty() ? fs::path("/") : fs::path(impl_->options.root);
+  impl_->nodes = std::make_unique<SysfsNodeCache>(impl_->root);
 }
 
 LinuxHidBackend::~LinuxHidBackend() = default;
@@ -183,12 +190,12 @@ void LinuxHidBackend::ReleaseHidAccess() {
 
 bool LinuxHidBackend::EnumerateInterfaces(std::vector<InterfaceEntry>& out) {
   out.clear();
-  std::vector<SysfsHidNode> nodes;
-  if (!ListHidrawNodes(impl_->root, nodes)) return Fail(kErrorGenFailure);
+  std::vector<std::shared_ptr<const SysfsHidNode>> nodes;
+  if (!impl_->nodes->List(nodes)) return Fail(kErrorGenFailure);
   for (const auto& node : nodes) {
-    const std::size_t collections = node.CollectionCount();
+    const std::size_t collections = node->CollectionCount();
     for (std::size_t i = 0; i < collections; ++i) {
-      out.push_back(InterfaceEntry{node.InterfacePath(i, collections), node.InstanceId(i)});
+      out.push_back(InterfaceEntry{node->InterfacePath(i, collections), node->InstanceId(i)});
     }
   }
   return true;
@@ -197,7 +204,8 @@ bool LinuxHidBackend::EnumerateInterfaces(std::vector<InterfaceEntry>& out) {
 Handle LinuxHidBackend::Open(const std::string& path, Access access) {
   auto state = std::make_shared<HandleState>();
   std::size_t collection = 0;
-  if (!SysfsHidNode::FromInterfacePath(impl_->root, path, state->node, collection)) {
+  state->node = impl_->nodes->FromInterfacePath(path, collection);
+  if (!state->node) {
     Fail(kErrorFileNotFound);
     return kInvalidHandle;
   }
@@ -205,7 +213,7 @@ Handle LinuxHidBackend::Open(const std::string& path, Access access) {
   state->access = access;
   if (access != Access::kQueryOnly) {
     const int flags = (access == Access::kReadWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
-    const std::string device = state->node.DevicePath();
+    const std::string device = state->node->DevicePath();
     // No retry when the node is missing: the kernel makes the /dev node
     // before it announces the device, and a sandbox that shows sysfs without
     // /dev would make every scan wait for every interface.
@@ -214,8 +222,8 @@ Handle LinuxHidBackend::Open(const std::string& path, Access access) {
       Fail(ErrorFromErrno(errno));
       return kInvalidHandle;
     }
-    state->wake = UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-    if (state->wake.get() < 0) {
+    // Only reads wait; a scan opens every interface read-write and needs none.
+    if (access == Access::kOverlappedRead && !state->MakeWake()) {
       Fail(kErrorGenFailure);
       return kInvalidHandle;
     }
@@ -243,7 +251,10 @@ void LinuxHidBackend::Close(Handle handle) {
 bool LinuxHidBackend::GetAttributes(Handle handle, Attributes& out) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
-  if (!state->node.ReadAttributes(out)) return Fail(kErrorDeviceNotConnected);
+  // An open node shows that the device is still there; only query-only
+  // handles look at sysfs again.
+  const bool present = state->fd.get() >= 0 || state->node->Present();
+  if (!present || !state->node->ReadAttributes(out)) return Fail(kErrorDeviceNotConnected);
   return true;
 }
 
@@ -253,7 +264,7 @@ std::unique_ptr<PreparsedData> LinuxHidBackend::GetPreparsedData(Handle handle) 
     Fail(kErrorInvalidHandle);
     return nullptr;
   }
-  return std::make_unique<PreparsedData>(state->node.CollectionCaps(state->collection));
+  return std::make_unique<PreparsedData>(state->node->CollectionCaps(state->collection));
 }
 
 namespace {
@@ -269,19 +280,19 @@ bool CopyText(const std::u16string& text, void* buffer, std::size_t bytes) {
 bool LinuxHidBackend::GetManufacturerString(Handle handle, void* buffer, std::size_t bytes) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
-  return CopyText(state->node.Manufacturer(), buffer, bytes);
+  return CopyText(state->node->Manufacturer(), buffer, bytes);
 }
 
 bool LinuxHidBackend::GetProductString(Handle handle, void* buffer, std::size_t bytes) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
-  return CopyText(state->node.Product(), buffer, bytes);
+  return CopyText(state->node->Product(), buffer, bytes);
 }
 
 bool LinuxHidBackend::GetSerialNumberString(Handle handle, void* buffer, std::size_t bytes) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
-  return CopyText(state->node.SerialNumber(), buffer, bytes);
+  return CopyText(state->node->SerialNumber(), buffer, bytes);
 }
 
 bool LinuxHidBackend::GetIndexedString(Handle handle, std::uint32_t index, void* buffer,
@@ -291,7 +302,7 @@ bool LinuxHidBackend::GetIndexedString(Handle handle, std::uint32_t index, void*
   // Not in sysfs: read from the USB device itself where that is possible.
   int bus = 0;
   int address = 0;
-  if (index > 255 || !state->node.UsbAddress(bus, address)) return Fail(kErrorGenFailure);
+  if (index > 255 || !state->node->UsbAddress(bus, address)) return Fail(kErrorGenFailure);
   std::u16string text;
   if (index == 0) {
     std::vector<std::uint16_t> languages;
@@ -356,7 +367,8 @@ bool LinuxHidBackend::StartRead(Handle handle, std::uint8_t* buffer, std::size_t
   if (buffer == nullptr || length == 0) return Fail(kErrorGenFailure);
   std::lock_guard lock(state->mutex);
   if (state->read.Outstanding()) return Fail(kErrorGenFailure);
-  if (!state->node.Present()) return Fail(kErrorDeviceNotConnected);
+  if (!state->node->Present()) return Fail(kErrorDeviceNotConnected);
+  if (!state->MakeWake()) return Fail(kErrorGenFailure);
   std::uint64_t drained = 0;
   while (::read(state->wake.get(), &drained, sizeof drained) == sizeof drained) {
   }
@@ -390,7 +402,7 @@ WaitResult LinuxHidBackend::WaitRead(Handle handle, int timeoutMs) {
     if (ready == 0) return WaitResult::kTimedOut;
     if ((fds[0].revents & POLLIN) != 0) {
       // Reports of the node's other collections are not this interface's.
-      const bool withIds = state->node.UsesReportIds();
+      const bool withIds = state->node->UsesReportIds();
       std::uint8_t* target = withIds ? report.data() : report.data() + 1;
       const ssize_t n = ::read(state->fd.get(), target, report.size() - 1);
       if (n < 0) {
@@ -402,7 +414,7 @@ WaitResult LinuxHidBackend::WaitRead(Handle handle, int timeoutMs) {
       if (!withIds) {
         report[0] = 0;  // reads hand over the report id first, 0 without ids
         ++size;
-      } else if (n > 0 && !state->node.OwnsReport(state->collection, report[0])) {
+      } else if (n > 0 && !state->node->OwnsReport(state->collection, report[0])) {
         continue;
       }
       if (n == 0) size = 0;
