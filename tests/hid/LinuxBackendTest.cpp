@@ -216,7 +216,7 @@ TEST(LinuxBackend, AMissingNodeAndAFullNodeFailWithoutWaiting) {
 
   const Handle rw = backend.Open(dev + "/hidraw1", Access::kReadWrite);
   ASSERT_NE(rw, kInvalidHandle);
-  const int feed = ::open((dev + "/hidraw1").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  const int feed = ::open((dev + "/hidraw1").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(feed, 0);
   const std::vector<std::uint8_t> chunk(4096, 0);
   while (::write(feed, chunk.data(), chunk.size()) > 0) {

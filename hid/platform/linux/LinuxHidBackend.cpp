@@ -91,12 +91,25 @@ struct HandleState {
   std::shared_ptr<const SysfsHidNode> node;  // shared by the handles of its collections
   std::size_t collection = 0;
   Access access = Access::kQueryOnly;
-  UniqueFd fd;    // the hidraw node; none for query-only handles
+  // The hidraw node; none for query-only handles. Read-write handles open it
+  // at their first write or read: a scan opens every interface read-write
+  // only to learn whether it may, and opening a real node starts the
+  // device's input traffic.
+  UniqueFd fd;
   UniqueFd wake;  // eventfd: Close/CancelRead end a wait in progress
   std::uint32_t inputBuffers = kHidrawBufferedReports;
 
-  std::mutex mutex;  // guards read
+  std::mutex mutex;  // guards read, and the late opening of fd
   PendingRead read;
+
+  // Caller holds mutex.
+  int OpenNode() {
+    if (fd.get() < 0 && access != Access::kQueryOnly) {
+      const int flags = (access == Access::kReadWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
+      fd = UniqueFd(::open(node->DevicePath().c_str(), flags));
+    }
+    return fd.get();
+  }
 
   bool MakeWake() {
     if (wake.get() < 0) wake = UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
@@ -211,19 +224,20 @@ Handle LinuxHidBackend::Open(const std::string& path, Access access) {
   }
   state->collection = collection;
   state->access = access;
-  if (access != Access::kQueryOnly) {
-    const int flags = (access == Access::kReadWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
-    const std::string device = state->node->DevicePath();
-    // No retry when the node is missing: the kernel makes the /dev node
-    // before it announces the device, and a sandbox that shows sysfs without
-    // /dev would make every scan wait for every interface.
-    state->fd = UniqueFd(::open(device.c_str(), flags));
-    if (state->fd.get() < 0) {
+  // No retry when the node is missing: the kernel makes the /dev node before
+  // it announces the device, and a sandbox that shows sysfs without /dev
+  // would make every scan wait for every interface.
+  if (access == Access::kReadWrite &&
+      ::faccessat(AT_FDCWD, state->node->DevicePath().c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
+    Fail(ErrorFromErrno(errno));
+    return kInvalidHandle;
+  }
+  if (access == Access::kOverlappedRead) {
+    if (state->OpenNode() < 0) {
       Fail(ErrorFromErrno(errno));
       return kInvalidHandle;
     }
-    // Only reads wait; a scan opens every interface read-write and needs none.
-    if (access == Access::kOverlappedRead && !state->MakeWake()) {
+    if (!state->MakeWake()) {
       Fail(kErrorGenFailure);
       return kInvalidHandle;
     }
@@ -251,9 +265,9 @@ void LinuxHidBackend::Close(Handle handle) {
 bool LinuxHidBackend::GetAttributes(Handle handle, Attributes& out) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
-  // An open node shows that the device is still there; only query-only
-  // handles look at sysfs again.
-  const bool present = state->fd.get() >= 0 || state->node->Present();
+  // Its /dev node, just found, shows that the device is still there; only
+  // query-only handles look at sysfs again.
+  const bool present = state->access != Access::kQueryOnly || state->node->Present();
   if (!present || !state->node->ReadAttributes(out)) return Fail(kErrorDeviceNotConnected);
   return true;
 }
@@ -340,9 +354,15 @@ bool LinuxHidBackend::Write(Handle handle, const std::uint8_t* data, std::size_t
   // waits for room instead of failing half-way, but only briefly: writes run
   // on the main thread, and hidraw's poll says "writable" even while its
   // writes keep failing.
+  int fd = -1;
+  {
+    std::lock_guard lock(state->mutex);
+    fd = state->OpenNode();
+  }
+  if (fd < 0) return Fail(ErrorFromErrno(errno));
   const auto deadline = std::chrono::steady_clock::now() + kWriteBudget;
   for (;;) {
-    const ssize_t n = ::write(state->fd.get(), data, length);
+    const ssize_t n = ::write(fd, data, length);
     if (n >= 0) {
       if (static_cast<std::size_t>(n) != length) return Fail(kErrorGenFailure);
       written = static_cast<std::uint32_t>(n);
@@ -353,7 +373,7 @@ bool LinuxHidBackend::Write(Handle handle, const std::uint8_t* data, std::size_t
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return Fail(kErrorGenFailure);
-    pollfd p{state->fd.get(), POLLOUT, 0};
+    pollfd p{fd, POLLOUT, 0};
     if (::poll(&p, 1, static_cast<int>(left.count())) > 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));  // no spinning on a false "ready"
     }
@@ -368,6 +388,7 @@ bool LinuxHidBackend::StartRead(Handle handle, std::uint8_t* buffer, std::size_t
   std::lock_guard lock(state->mutex);
   if (state->read.Outstanding()) return Fail(kErrorGenFailure);
   if (!state->node->Present()) return Fail(kErrorDeviceNotConnected);
+  if (state->OpenNode() < 0) return Fail(ErrorFromErrno(errno));
   if (!state->MakeWake()) return Fail(kErrorGenFailure);
   std::uint64_t drained = 0;
   while (::read(state->wake.get(), &drained, sizeof drained) == sizeof drained) {
