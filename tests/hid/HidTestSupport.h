@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "emulator/SimpleDeviceModel.h"
@@ -45,6 +46,18 @@ inline bool ProcessUntil(const std::function<bool()>& done,
 // Does what is queued now, without waiting.
 inline void ProcessEvents() {
   hidplatform::NativeMainLoop::Instance().RunOnce(std::chrono::milliseconds(0));
+}
+
+// The same without running the event loop, for a state that the loop would
+// end (a hand-over the main thread would serve).
+inline bool WaitUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
 }
 
 // Records every event as text: "arrival:5B1D", "removal:5B1D",
