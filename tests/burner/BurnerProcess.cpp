@@ -1,10 +1,18 @@
 #include "BurnerProcess.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <cstring>
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
+#endif
 
 #include <array>
 #include <cstdlib>
@@ -12,8 +20,122 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
+#if defined(_WIN32)
+namespace burnertest {
 
+BurnerProcess::BurnerProcess(const std::vector<std::string>& arguments,
+                             const std::optional<std::string>& script) {
+  std::string program = MCUPROG_PATH;
+  std::string environment;
+  char* block = GetEnvironmentStringsA();
+  for (char* e = block; e != nullptr && *e != 0; e += std::strlen(e) + 1) {
+    if (std::strncmp(e, "ISPDLL_", 7) != 0) environment.append(e).push_back('\0');
+  }
+  FreeEnvironmentStringsA(block);
+  if (script) {
+    // The loader looks beside the program first: a copy of mcuprog.exe with
+    // the scripted ISPDLL.dll next to it.
+    std::filesystem::copy_file(MCUPROG_PATH, dir_ / "mcuprog.exe");
+    std::filesystem::copy_file(std::filesystem::path(SCRIPTED_ISPDLL_DIR) / "ISPDLL.dll",
+                               dir_ / "ISPDLL.dll");
+    program = (dir_ / "mcuprog.exe").string();
+    std::ofstream(dir_ / "script") << *script;
+    environment.append("ISPDLL_SCRIPT=" + (dir_ / "script").string()).push_back('\0');
+    environment.append("ISPDLL_CALL_LOG=" + (dir_ / "calls").string()).push_back('\0');
+  }
+  environment.push_back('\0');
+  std::string commandLine = "\"" + program + "\"";
+  for (const auto& a : arguments) commandLine += " \"" + a + "\"";
+
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+  if (!CreatePipe(&inRead, &inWrite, &inherit, 0) || !CreatePipe(&outRead, &outWrite, &inherit, 0))
+    throw std::runtime_error("CreatePipe failed");
+  SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = inRead;
+  startup.hStdOutput = outWrite;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION info{};
+  const std::string workDir = dir_.Path().string();
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                      environment.data(), workDir.c_str(), &startup, &info)) {
+    throw std::runtime_error("CreateProcess failed");
+  }
+  CloseHandle(info.hThread);
+  CloseHandle(inRead);
+  CloseHandle(outWrite);
+  process_ = info.hProcess;
+  input_ = inWrite;
+  output_ = outRead;
+}
+
+BurnerProcess::~BurnerProcess() {
+  if (process_ != nullptr) {
+    TerminateProcess(process_, 137);
+    WaitForSingleObject(process_, INFINITE);
+    CloseHandle(process_);
+  }
+  if (input_ != nullptr) CloseHandle(input_);
+  if (output_ != nullptr) CloseHandle(output_);
+}
+
+void BurnerProcess::WriteInput(const std::string& text) {
+  DWORD written = 0;
+  if (input_ != nullptr)
+    WriteFile(input_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+void BurnerProcess::CloseInput() {
+  if (input_ != nullptr) CloseHandle(input_);
+  input_ = nullptr;
+}
+
+std::optional<int> BurnerProcess::Wait(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::array<char, 4096> buffer{};
+  auto drain = [&] {
+    DWORD available = 0;
+    while (PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+      DWORD n = 0;
+      if (!ReadFile(output_, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr) ||
+          n == 0)
+        break;
+      collected_.append(buffer.data(), n);
+    }
+  };
+  for (;;) {
+    drain();
+    if (process_ != nullptr && WaitForSingleObject(process_, 5) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      GetExitCodeProcess(process_, &code);
+      CloseHandle(process_);
+      process_ = nullptr;
+      DWORD n = 0;
+      while (ReadFile(output_, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr) &&
+             n > 0)
+        collected_.append(buffer.data(), n);
+      return static_cast<int>(code);
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+  }
+}
+
+std::string BurnerProcess::Output() {
+  std::string text;
+  for (std::size_t i = 0; i < collected_.size(); ++i) {
+    if (collected_[i] == '\r' && i + 1 < collected_.size() && collected_[i + 1] == '\n') continue;
+    // A line end without its CR is not what a console program writes there.
+    if (collected_[i] == '\n' && (i == 0 || collected_[i - 1] != '\r')) text += "<LF without CR>";
+    text.push_back(collected_[i]);
+  }
+  return text;
+}
+
+#else
 namespace burnertest {
 
 BurnerProcess::BurnerProcess(const std::vector<std::string>& arguments,
@@ -108,6 +230,8 @@ std::optional<int> BurnerProcess::Wait(std::chrono::milliseconds timeout) {
 std::string BurnerProcess::Output() {
   return collected_;
 }
+
+#endif
 
 std::vector<std::string> BurnerProcess::Calls() const {
   std::vector<std::string> calls;

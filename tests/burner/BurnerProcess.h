@@ -3,8 +3,6 @@
 // code and the library calls it made.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -18,7 +16,8 @@ namespace burnertest {
 class BurnerProcess {
  public:
   // script: the scripted library's lines; empty optional: use the real
-  // ISPDLL (no LD_LIBRARY_PATH override).
+  // ISPDLL (no LD_LIBRARY_PATH override). On Windows the scripted library is
+  // found beside a copy of mcuprog.exe in the test's folder.
   BurnerProcess(const std::vector<std::string>& arguments,
                 const std::optional<std::string>& script);
   ~BurnerProcess();
@@ -30,15 +29,23 @@ class BurnerProcess {
   // The exit code, or nothing when the process is still running after the
   // timeout.
   std::optional<int> Wait(std::chrono::milliseconds timeout);
-  // Everything written to standard output (after Wait returned a code).
+  // Everything written to standard output (after Wait returned a code). The
+  // console's CR LF line ends on Windows read as LF; a bare LF there is left
+  // bare, so a missing CR shows in the comparison.
   std::string Output();
   std::vector<std::string> Calls() const;
 
  private:
   testsupport::TempDir dir_{"burner-test"};
-  pid_t pid_ = -1;
+#if defined(_WIN32)
+  void* process_ = nullptr;
+  void* input_ = nullptr;
+  void* output_ = nullptr;
+#else
+  int pid_ = -1;
   int input_ = -1;
   int output_ = -1;
+#endif
   std::string collected_;
 };
 

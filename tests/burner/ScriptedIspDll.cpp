@@ -97,11 +97,11 @@ std::int32_t ConnectToBootloader() {
   return Call("ConnectToBootloader", "");
 }
 
-std::int32_t LoadFile(const char16_t* fileName, const std::uint8_t** program,
+std::int32_t LoadFile(const ISPDLL_CHAR* fileName, const std::uint8_t** program,
                       std::uint32_t* programSize, const std::uint8_t** option,
                       std::uint32_t* optionSize, const std::uint8_t** third,
                       std::uint32_t* thirdSize) {
-  const std::int32_t result = Call("LoadFile", Narrow(fileName));
+  const std::int32_t result = Call("LoadFile", Narrow(reinterpret_cast<const char16_t*>(fileName)));
   const Step& step = TheScript().steps["LoadFile"];
   static const std::uint8_t kBytes[4] = {};
   *program = kBytes;
