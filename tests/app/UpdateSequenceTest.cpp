@@ -164,11 +164,13 @@ TEST_F(WindowTest, WholeUpdateWithTheEmulatedKeyboard) {
 TEST_F(WindowTest, KeyboardBackAfterUpdateIsListedButUpdateStaysDisabled) {
   auto keyboard = MakeKeyboard(6);
   const std::uint32_t id = bus.Plug(keyboard);
-  Open();
+  Create();
+  HoldTimer(form->Timer4);
+  ShowAndWait();
   QTest::mouseClick(form->ColorBtn1, Qt::LeftButton);
   ASSERT_EQ(form->Label3->text(), QStringLiteral("Ready Update"));
   UnplugAndWait(id);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Timer4.isActive(); }, 5000));
+  ASSERT_TRUE(FireTimer(form->Timer4));
   EXPECT_EQ(form->Label2->text(), QStringLiteral("Not Connect.."));
   // Back in application mode without passing through the boot loader.
   PlugAndWait(MakeKeyboard(6));
