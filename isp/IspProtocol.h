@@ -29,15 +29,24 @@ inline constexpr std::uint16_t kOptionSize = 32;
 inline constexpr std::uint8_t kMaxErasePages = 16;
 inline constexpr std::uint8_t kMaxVerifyPages = 13;
 inline constexpr std::uint8_t kStartUserFirmware = 2;
+inline constexpr std::size_t kRecordSize = 16;
 
-// DATA reports: u24 offset and u8 length ahead of the bytes.
-inline constexpr std::size_t kDataHeader = 6;
-inline constexpr std::size_t kMaxDataBytes = kCrcOffset - kDataHeader;  // 54
+// The protocol version this side speaks, and IDENTIFY's bitmap of versions.
+inline constexpr unsigned kProtocolVersion = 2;
+inline constexpr std::uint16_t kVersionsSpoken = 1U << kProtocolVersion;
+
+// DATA reports: command and u16 offset ahead of the bytes, a 16-bit check
+// behind them.
+inline constexpr std::size_t kDataOffsetAt = 1;
+inline constexpr std::size_t kDataBytesAt = 3;
+inline constexpr std::size_t kDataCheckAt = 62;
+inline constexpr std::size_t kMaxDataBytes = kDataCheckAt - kDataBytesAt;  // 59
 // At most this many pages of stream bytes wait for an acknowledgement.
 inline constexpr std::uint32_t kStreamWindowPages = 2;
 
 inline constexpr int kAnswerTimeoutMs = 1000;
 inline constexpr int kAttempts = 3;
+inline constexpr int kStartSettleMs = 5000;
 
 enum class Command : std::uint8_t {
   kIdentify = 0x01,
@@ -47,6 +56,8 @@ enum class Command : std::uint8_t {
   kVerify = 0x05,
   kWriteOption = 0x06,
   kStart = 0x07,
+  kWriteRecord = 0x08,
+  kStreamStatus = 0x09,
 };
 inline constexpr std::uint8_t kAnswerFlag = 0x80;
 
@@ -57,8 +68,9 @@ enum class Status : std::uint8_t {
   kBadArgument = 3,
   kOutOfSequence = 4,
   kWriteFailed = 5,
-  kNoFirmware = 6,
+  kNoValidImage = 6,
   kNoStream = 7,
+  kImageMismatch = 8,
 };
 
 using Frame = std::array<std::uint8_t, kFrameSize>;
@@ -76,6 +88,47 @@ inline void SealFrame(Frame& frame) {
 
 inline bool FrameIntact(std::span<const std::uint8_t> frame) {
   return frame.size() == kFrameSize && GetU32(frame, kCrcOffset) == Crc32(frame.first(kCrcOffset));
+}
+
+// DATA frames: the check covers the stream number, which is not sent.
+inline std::uint16_t DataCheck(std::uint8_t stream, std::span<const std::uint8_t> frame) {
+  const std::uint8_t number[1] = {stream};
+  return static_cast<std::uint16_t>(Crc32Update(Crc32(number), frame.first(kDataCheckAt)));
+}
+inline void SealData(Frame& frame, std::uint8_t stream) {
+  PutU16(frame, kDataCheckAt, DataCheck(stream, frame));
+}
+inline bool DataIntact(std::uint8_t stream, std::span<const std::uint8_t> frame) {
+  return frame.size() == kFrameSize && GetU16(frame, kDataCheckAt) == DataCheck(stream, frame);
+}
+
+// The integrity record: what it covers and how it is laid out.
+inline constexpr std::array<std::uint8_t, 4> kRecordMagic = {'K', 'R', 'E', 'C'};
+
+inline std::uint32_t ImageCrc(std::span<const std::uint8_t> program,
+                              std::span<const std::uint8_t> optionArea) {
+  return Crc32Update(Crc32(program), optionArea);
+}
+
+inline std::array<std::uint8_t, kRecordSize> MakeRecord(std::uint32_t length, std::uint32_t crc) {
+  std::array<std::uint8_t, kRecordSize> record{};
+  std::copy(kRecordMagic.begin(), kRecordMagic.end(), record.begin());
+  PutU32(record, 4, length);
+  PutU32(record, 8, crc);
+  PutU32(record, 12, Crc32(std::span<const std::uint8_t>(record).first(12)));
+  return record;
+}
+
+// Whether the record is well formed and matches the flash as it is.
+inline bool RecordMatches(std::span<const std::uint8_t> record, std::span<const std::uint8_t> code,
+                          std::span<const std::uint8_t> optionArea, std::uint16_t pageSize) {
+  if (record.size() != kRecordSize ||
+      !std::equal(kRecordMagic.begin(), kRecordMagic.end(), record.begin()) ||
+      GetU32(record, 12) != Crc32(record.first(12)))
+    return false;
+  const std::uint32_t length = GetU32(record, 4);
+  if (length < pageSize || length > code.size()) return false;
+  return GetU32(record, 8) == ImageCrc(code.first(length), optionArea);
 }
 
 // A frame as a HID report: the report id ahead of the 64 bytes.
