@@ -22,6 +22,12 @@ std::span<const std::uint8_t> Body(const Frame& frame) {
 std::span<std::uint8_t> Data(Frame& frame) {
   return std::span<std::uint8_t>(frame).subspan(proto::kDataAt);
 }
+// Sequence numbers run 1..255: a lies in the half of the circle before b.
+bool OlderThan(std::uint8_t a, std::uint8_t b) {
+  const int distance = ((b - 1) - (a - 1) + 255) % 255;
+  return distance > 0 && distance < 128;
+}
+
 Frame Answer(const Frame& request, Status status) {
   return proto::MakeAnswer(request[proto::kCommandAt], request[proto::kSequenceAt], status);
 }
@@ -108,6 +114,7 @@ void BootLoaderModel::Attach(DeviceHost* host) {
   std::lock_guard lock(mutex_);
   stream_ = {};
   lastRequest_.reset();
+  newestSequence_.reset();
   started_ = false;
 }
 
@@ -272,6 +279,14 @@ void BootLoaderModel::Handle(const Frame& request, Outcome& out) {
     out.answer = Answer(request, Status::kBadFrame);
     proto::SealFrame(*out.answer);
     return;
+  }
+  const std::uint8_t sequence = request[proto::kSequenceAt];
+  if (command == Command::kIdentify) {
+    newestSequence_ = sequence;
+  } else if (command != Command::kData) {
+    // A late copy of an earlier request is not carried out again.
+    if (newestSequence_ && OlderThan(sequence, *newestSequence_)) return;
+    newestSequence_ = sequence;
   }
   const std::span<const std::uint8_t> key(request.data(), proto::kCrcOffset);
   if (command != Command::kData && command != Command::kIdentify &&

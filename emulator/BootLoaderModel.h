@@ -164,6 +164,8 @@ class BootLoaderModel : public DeviceModel {
   bool faultStruck_ = false;
   bool stalled_ = false;
   std::optional<std::array<std::uint8_t, isp::protocol::kCrcOffset>> lastRequest_;
+  // The newest sequence number seen since IDENTIFY: older ones are late copies.
+  std::optional<std::uint8_t> newestSequence_;
   isp::protocol::Frame lastAnswer_{};
   Timing timing_;
   std::chrono::steady_clock::time_point outLinkFree_{};
