@@ -238,7 +238,10 @@ void BootLoaderModel::OnOutputReport(std::span<const std::uint8_t> report) {
   }
   // The report needs its time on the link before the device sees it.
   if (arrival != Clock::time_point{}) std::this_thread::sleep_until(arrival);
-  if (report.size() < proto::kReportSize || report[0] != proto::kReportId) return;
+  if (report.size() < proto::kReportSize ||
+      (report[0] != proto::kReportId && report[0] != proto::kDataReportId))
+    return;
+  const bool isData = report[0] == proto::kDataReportId;
   Frame request{};
   std::copy_n(report.begin() + 1, proto::kFrameSize, request.begin());
 
@@ -250,7 +253,7 @@ void BootLoaderModel::OnOutputReport(std::span<const std::uint8_t> report) {
     std::lock_guard lock(mutex_);
     // A device that started its firmware is no longer the boot loader.
     if (stalled_ || started_) return;
-    Handle(request, out);
+    Handle(request, isData, out);
     if (out.start) {
       started_ = true;
       startHandler = startHandler_;
@@ -273,8 +276,8 @@ void BootLoaderModel::OnOutputReport(std::span<const std::uint8_t> report) {
   }
 }
 
-void BootLoaderModel::Handle(const Frame& request, Outcome& out) {
-  const auto command = static_cast<Command>(request[proto::kCommandAt]);
+void BootLoaderModel::Handle(const Frame& request, bool isData, Outcome& out) {
+  const auto command = isData ? Command::kData : static_cast<Command>(request[proto::kCommandAt]);
   if (command != Command::kData && !proto::FrameIntact(request)) {
     out.answer = Answer(request, Status::kBadFrame);
     proto::SealFrame(*out.answer);
@@ -355,7 +358,7 @@ void BootLoaderModel::Handle(const Frame& request, Outcome& out) {
   }
   if (!out.answer) return;
   // Faults on the answer: which operation and page it belongs to.
-  const Operation operation = OperationOf(request[proto::kCommandAt]);
+  const Operation operation = OperationOf(static_cast<std::uint8_t>(command));
   std::optional<std::uint32_t> firstPage;
   std::uint32_t pages = 1;
   if (command == Command::kErase) {
@@ -457,12 +460,13 @@ BootLoaderModel::Commit BootLoaderModel::CommitPage() {
 
 void BootLoaderModel::HandleData(const Frame& request, Outcome& out) {
   auto acknowledge = [&](Status status, std::uint32_t value) {
-    Frame answer = proto::MakeAnswer(request[proto::kCommandAt], stream_.sequence, status);
+    Frame answer =
+        proto::MakeAnswer(static_cast<std::uint8_t>(Command::kData), stream_.sequence, status);
     isp::PutU24(Data(answer), 0, value);
     out.answer = answer;
   };
   if (!stream_.active) {
-    out.answer = proto::MakeAnswer(request[proto::kCommandAt], 0, Status::kNoStream);
+    out.answer = proto::MakeAnswer(static_cast<std::uint8_t>(Command::kData), 0, Status::kNoStream);
     return;
   }
   // Damaged, or a report of another stream: the check covers the stream.

@@ -130,7 +130,7 @@ class BootLoaderModel : public DeviceModel {
     bool cache = false;  // remember the answer for a repeated request
   };
 
-  void Handle(const isp::protocol::Frame& request, Outcome& out);
+  void Handle(const isp::protocol::Frame& request, bool isData, Outcome& out);
   void HandleErase(const isp::protocol::Frame& request, Outcome& out);
   void HandleWriteStart(const isp::protocol::Frame& request, Outcome& out);
   void HandleData(const isp::protocol::Frame& request, Outcome& out);

@@ -14,6 +14,8 @@ constexpr std::size_t kFrameAt = 1;  // after the report id
 constexpr std::size_t kDamagedByte = kFrameAt + 10;
 
 std::uint8_t CommandOf(std::span<const std::uint8_t> report) {
+  if (!report.empty() && report[0] == proto::kDataReportId)
+    return static_cast<std::uint8_t>(proto::Command::kData);
   return report.size() > kFrameAt ? report[kFrameAt] : 0;
 }
 
@@ -94,7 +96,7 @@ const FaultyLink::Fault* FaultyLink::Strikes(Direction direction, Operation oper
 void FaultyLink::Observe(Direction direction, std::span<const std::uint8_t> report) {
   if (report.size() < proto::kReportSize) return;
   const auto frame = report.subspan(kFrameAt, proto::kFrameSize);
-  const auto command = static_cast<proto::Command>(frame[proto::kCommandAt] & ~proto::kAnswerFlag);
+  const auto command = static_cast<proto::Command>(CommandOf(report) & ~proto::kAnswerFlag);
   if (direction == Direction::kToDevice) {
     if (command == proto::Command::kWriteStart) {
       streamSent_ = streamAcked_ = 0;

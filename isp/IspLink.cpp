@@ -83,10 +83,10 @@ std::uint8_t IspLink::NextSequence() {
   return sequence_;
 }
 
-bool IspLink::Send(const Frame& frame) {
+bool IspLink::Send(const Frame& frame, std::uint8_t reportId) {
   if (!IsOpen() || broken_) return false;
   std::vector<std::uint8_t> report(outputLength_, 0);
-  report[0] = protocol::kReportId;
+  report[0] = reportId;
   std::copy(frame.begin(), frame.end(), report.begin() + 1);
   std::uint32_t written = 0;
   if (!backend_.Write(writeHandle_, report.data(), report.size(), written) ||

@@ -45,7 +45,7 @@ class IspLink {
   std::optional<protocol::Frame> Exchange(protocol::Frame request);
 
   // One frame out, no answer awaited; false when the platform refused it.
-  bool Send(const protocol::Frame& frame);
+  bool Send(const protocol::Frame& frame, std::uint8_t reportId = protocol::kReportId);
 
   enum class Poll { kFrame, kDamaged, kNothing, kGone };
   // Waits up to timeoutMs (0: only looks) for the next answer frame.

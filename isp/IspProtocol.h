@@ -17,6 +17,8 @@ namespace isp::protocol {
 inline constexpr std::uint16_t kVendorId = 0x04D9;
 inline constexpr std::uint16_t kProductId = 0x8022;
 inline constexpr std::uint8_t kReportId = 1;
+// Stream bytes travel in output reports of their own id, without a command.
+inline constexpr std::uint8_t kDataReportId = 2;
 inline constexpr std::size_t kFrameSize = 64;
 inline constexpr std::size_t kReportSize = kFrameSize + 1;  // with the report id
 inline constexpr std::size_t kCrcOffset = 60;
@@ -26,7 +28,7 @@ inline constexpr std::uint32_t kTargetId = 0x2C7A5B1D;
 inline constexpr std::uint16_t kPageSize = 256;
 inline constexpr std::uint16_t kPageCount = 240;
 inline constexpr std::uint16_t kOptionSize = 32;
-inline constexpr std::uint8_t kMaxErasePages = 16;
+inline constexpr std::uint8_t kMaxErasePages = 60;
 inline constexpr std::uint8_t kMaxVerifyPages = 13;
 inline constexpr std::uint8_t kStartUserFirmware = 2;
 inline constexpr std::size_t kRecordSize = 16;
@@ -35,12 +37,11 @@ inline constexpr std::size_t kRecordSize = 16;
 inline constexpr unsigned kProtocolVersion = 2;
 inline constexpr std::uint16_t kVersionsSpoken = 1U << kProtocolVersion;
 
-// DATA reports: command and u16 offset ahead of the bytes, a 16-bit check
-// behind them.
-inline constexpr std::size_t kDataOffsetAt = 1;
-inline constexpr std::size_t kDataBytesAt = 3;
+// DATA reports: a u16 offset ahead of the bytes, a 16-bit check behind them.
+inline constexpr std::size_t kDataOffsetAt = 0;
+inline constexpr std::size_t kDataBytesAt = 2;
 inline constexpr std::size_t kDataCheckAt = 62;
-inline constexpr std::size_t kMaxDataBytes = kDataCheckAt - kDataBytesAt;  // 59
+inline constexpr std::size_t kMaxDataBytes = kDataCheckAt - kDataBytesAt;  // 60
 // At most this many pages of stream bytes wait for an acknowledgement.
 inline constexpr std::uint32_t kStreamWindowPages = 2;
 
@@ -132,9 +133,10 @@ inline bool RecordMatches(std::span<const std::uint8_t> record, std::span<const 
 }
 
 // A frame as a HID report: the report id ahead of the 64 bytes.
-inline std::array<std::uint8_t, kReportSize> ToReport(const Frame& frame) {
+inline std::array<std::uint8_t, kReportSize> ToReport(const Frame& frame,
+                                                      std::uint8_t reportId = kReportId) {
   std::array<std::uint8_t, kReportSize> report{};
-  report[0] = kReportId;
+  report[0] = reportId;
   std::copy(frame.begin(), frame.end(), report.begin() + 1);
   return report;
 }
@@ -154,22 +156,26 @@ inline Frame MakeAnswer(std::uint8_t command, std::uint8_t sequence, Status stat
   return frame;
 }
 
-// The report descriptor of the boot loader: one vendor collection, report id 1,
-// 64 bytes in and 64 bytes out.
-inline constexpr std::array<std::uint8_t, 27> kReportDescriptor = {
-    0x06, 0x00,      0xFF,  // Usage Page (vendor 0xFF00)
-    0x09, 0x01,             // Usage (1)
-    0xA1, 0x01,             // Collection (Application)
-    0x85, kReportId,        //   Report ID (1)
-    0x15, 0x00,             //   Logical Minimum (0)
-    0x26, 0xFF,      0x00,  //   Logical Maximum (255)
-    0x75, 0x08,             //   Report Size (8)
-    0x95, 0x40,             //   Report Count (64)
-    0x09, 0x02,             //   Usage (2)
-    0x81, 0x02,             //   Input (Data, Var, Abs)
-    0x09, 0x03,             //   Usage (3)
-    0x91, 0x02,             //   Output (Data, Var, Abs)
-    0xC0,                   // End Collection
+// The report descriptor of the boot loader: one vendor collection, report id 1
+// with 64 bytes in and 64 bytes out, report id 2 with 64 bytes out (DATA).
+inline constexpr std::array<std::uint8_t, 35> kReportDescriptor = {
+    0x06, 0x00,          0xFF,  // Usage Page (vendor 0xFF00)
+    0x09, 0x01,                 // Usage (1)
+    0xA1, 0x01,                 // Collection (Application)
+    0x85, kReportId,            //   Report ID (1)
+    0x15, 0x00,                 //   Logical Minimum (0)
+    0x26, 0xFF,          0x00,  //   Logical Maximum (255)
+    0x75, 0x08,                 //   Report Size (8)
+    0x95, 0x40,                 //   Report Count (64)
+    0x09, 0x02,                 //   Usage (2)
+    0x81, 0x02,                 //   Input (Data, Var, Abs)
+    0x09, 0x03,                 //   Usage (3)
+    0x91, 0x02,                 //   Output (Data, Var, Abs)
+    0x85, kDataReportId,        //   Report ID (2)
+    0x95, 0x40,                 //   Report Count (64)
+    0x09, 0x04,                 //   Usage (4)
+    0x91, 0x02,                 //   Output (Data, Var, Abs)
+    0xC0,                       // End Collection
 };
 
 }  // namespace isp::protocol

@@ -174,11 +174,10 @@ bool IspSession::WriteStream(std::uint16_t firstPage, std::span<const std::uint8
     while (sent < total && sent < acked + window && !failed) {
       const std::uint32_t length = std::min<std::uint32_t>(protocol::kMaxDataBytes, total - sent);
       Frame data{};
-      data[protocol::kCommandAt] = static_cast<std::uint8_t>(Command::kData);
       PutU16(data, protocol::kDataOffsetAt, sent);
       std::copy_n(bytes.begin() + sent, length, data.begin() + protocol::kDataBytesAt);
       protocol::SealData(data, stream);
-      if (!link_.Send(data)) return lost();
+      if (!link_.Send(data, protocol::kDataReportId)) return lost();
       sent += length;
       // Take the acknowledgements that are already there, without waiting.
       Frame answer{};

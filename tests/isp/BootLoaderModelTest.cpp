@@ -48,14 +48,16 @@ class BootLoaderModelTest : public ::testing::Test {
   // Sends a request (sequence and CRC filled in) and returns the answers it
   // caused.
   std::vector<Frame> Send(Frame request, std::uint8_t sequence, bool seal = true) {
-    // Data reports name their stream only through their check.
-    if (request[proto::kCommandAt] == static_cast<std::uint8_t>(Command::kData)) {
-      if (seal) proto::SealData(request, sequence);
-    } else {
-      request[proto::kSequenceAt] = sequence;
-      if (seal) proto::SealFrame(request);
-    }
-    const auto report = proto::ToReport(request);
+    request[proto::kSequenceAt] = sequence;
+    if (seal) proto::SealFrame(request);
+    return Deliver(proto::ToReport(request));
+  }
+  // A data report; it names its stream only through its check.
+  std::vector<Frame> SendData(Frame data, std::uint8_t stream) {
+    proto::SealData(data, stream);
+    return Deliver(proto::ToReport(data, proto::kDataReportId));
+  }
+  std::vector<Frame> Deliver(const std::array<std::uint8_t, proto::kReportSize>& report) {
     const std::size_t before = host_.reports.size();
     model_.OnOutputReport(report);
     std::vector<Frame> answers;
@@ -82,7 +84,7 @@ class BootLoaderModelTest : public ::testing::Test {
     return f;
   }
   static Frame Data(std::uint32_t offset, std::uint8_t length, std::uint8_t fill) {
-    Frame f = proto::MakeRequest(Command::kData, 0);
+    Frame f{};
     isp::PutU16(f, proto::kDataOffsetAt, offset);
     std::fill_n(f.begin() + proto::kDataBytesAt, length, fill);
     return f;
@@ -102,7 +104,7 @@ class BootLoaderModelTest : public ::testing::Test {
     for (std::uint32_t at = 0; at < total; at += proto::kMaxDataBytes) {
       const auto n =
           static_cast<std::uint8_t>(std::min<std::uint32_t>(proto::kMaxDataBytes, total - at));
-      Send(Data(at, n, fill), seq);
+      SendData(Data(at, n, fill), seq);
     }
   }
 
@@ -151,23 +153,24 @@ TEST_F(BootLoaderModelTest, DamagedOrRepeatedRequestsAreNotExecutedTwice) {
   EXPECT_EQ(model_.PagesErased(), 4U);
   // Out of range or too many pages at once.
   EXPECT_EQ(StatusOf(Send(Erase(239, 2), 6).at(0)), Status::kBadArgument);
-  EXPECT_EQ(StatusOf(Send(Erase(0, 17), 7).at(0)), Status::kBadArgument);
+  EXPECT_EQ(StatusOf(Send(Erase(0, 61), 7).at(0)), Status::kBadArgument);
   EXPECT_EQ(StatusOf(Send(proto::MakeRequest(static_cast<Command>(0x33), 0), 8).at(0)),
             Status::kBadCommand);
 }
 
 TEST_F(BootLoaderModelTest, StreamAcknowledgesPagesAndHandlesRepeatsAndGaps) {
   ASSERT_EQ(StatusOf(Send(WriteStart(3, 600), 9).at(0)), Status::kOk);
-  // 59-byte reports: the fifth completes page 3 (bytes 0..255).
-  for (std::uint32_t at = 0; at < 236; at += 59) EXPECT_TRUE(Send(Data(at, 59, 0x11), 9).empty());
-  auto a = Send(Data(236, 59, 0x11), 9);
+  // 60-byte reports: the fifth completes page 3 (bytes 0..255).
+  for (std::uint32_t at = 0; at < 240; at += 60)
+    EXPECT_TRUE(SendData(Data(at, 60, 0x11), 9).empty());
+  auto a = SendData(Data(240, 60, 0x11), 9);
   ASSERT_EQ(a.size(), 1U);
   EXPECT_EQ(StatusOf(a[0]), Status::kOk);
   EXPECT_EQ(a[0][proto::kSequenceAt], 9);
   EXPECT_EQ(Acked(a[0]), 256U);
   // A repeat takes nothing and says nothing; the status query tells where
   // the stream stands, as often as asked, and leaves it open.
-  EXPECT_TRUE(Send(Data(0, 59, 0x11), 9).empty());
+  EXPECT_TRUE(SendData(Data(0, 60, 0x11), 9).empty());
   for (std::uint8_t seq : {20, 21}) {
     a = Send(proto::MakeRequest(Command::kStreamStatus, 0), seq);
     ASSERT_EQ(a.size(), 1U);
@@ -175,18 +178,18 @@ TEST_F(BootLoaderModelTest, StreamAcknowledgesPagesAndHandlesRepeatsAndGaps) {
     EXPECT_EQ(a[0][proto::kDataAt + 3], 1);
   }
   // A gap is reported once, with where the device stands.
-  a = Send(Data(400, 59, 0x11), 9);
+  a = SendData(Data(400, 60, 0x11), 9);
   ASSERT_EQ(a.size(), 1U);
   EXPECT_EQ(StatusOf(a[0]), Status::kOutOfSequence);
-  EXPECT_EQ(Acked(a[0]), 295U);
-  EXPECT_TRUE(Send(Data(459, 59, 0x11), 9).empty());
+  EXPECT_EQ(Acked(a[0]), 300U);
+  EXPECT_TRUE(SendData(Data(460, 60, 0x11), 9).empty());
   // A report of another stream fails its check and is not taken.
-  a = Send(Data(295, 59, 0x22), 10);
+  a = SendData(Data(300, 60, 0x22), 10);
   ASSERT_EQ(a.size(), 1U);
   EXPECT_EQ(StatusOf(a[0]), Status::kBadFrame);
   // The rest, overlapping what was taken; the last page is padded with 0xFF.
-  for (std::uint32_t at = 290; at < 600; at += 59)
-    Send(Data(at, static_cast<std::uint8_t>(std::min<std::uint32_t>(59, 600 - at)), 0x11), 9);
+  for (std::uint32_t at = 290; at < 600; at += 60)
+    SendData(Data(at, static_cast<std::uint8_t>(std::min<std::uint32_t>(60, 600 - at)), 0x11), 9);
   const auto flash = model_.CodeFlash();
   for (std::size_t i = 0; i < 600; ++i) ASSERT_EQ(flash[3 * 256 + i], 0x11) << i;
   EXPECT_EQ(flash[3 * 256 + 600], 0xFF);
@@ -196,10 +199,10 @@ TEST_F(BootLoaderModelTest, StreamAcknowledgesPagesAndHandlesRepeatsAndGaps) {
 TEST_F(BootLoaderModelTest, WritingAPageThatWasNotErasedFailsItsReadBack) {
   model_.PokeCode(0, std::vector<std::uint8_t>(256, 0x0F));
   ASSERT_EQ(StatusOf(Send(WriteStart(0, 54), 1).at(0)), Status::kOk);
-  const auto a = Send(Data(0, 54, 0xF0), 1);
+  const auto a = SendData(Data(0, 54, 0xF0), 1);
   ASSERT_EQ(a.size(), 1U);
   EXPECT_EQ(StatusOf(a[0]), Status::kWriteFailed);
-  EXPECT_EQ(StatusOf(Send(Data(0, 54, 0xF0), 1).at(0)), Status::kNoStream);
+  EXPECT_EQ(StatusOf(SendData(Data(0, 54, 0xF0), 1).at(0)), Status::kNoStream);
 }
 
 TEST_F(BootLoaderModelTest, VerifyMarksExactlyTheDifferingPages) {

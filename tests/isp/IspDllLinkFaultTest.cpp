@@ -131,8 +131,8 @@ TEST_F(IspDllLink, AnAcknowledgementOfAnEarlierStreamDoesNotEndTheNextOne) {
   ASSERT_EQ(LoadFileAt(file).result, 0);
   // A copy of the first stream's last acknowledgement (after WRITE_START's
   // answer and two page acknowledgements) arrives late, in the second
-  // stream, just after its WRITE_START answer (option, 15 erases, start).
-  link_->Inject({Link::Direction::kToHost, Link::Kind::kDuplicate, Op::kWrite, 3, false, 17});
+  // stream, just after its WRITE_START answer (option, 4 erases, start).
+  link_->Inject({Link::Direction::kToHost, Link::Kind::kDuplicate, Op::kWrite, 3, false, 6});
   // And the second stream's first data report is lost on the way.
   link_->Inject({Link::Direction::kToDevice, Link::Kind::kDrop, Op::kWrite, 14, false, 0});
   ASSERT_EQ(EraseByPage(0, 240, 0), 0);
