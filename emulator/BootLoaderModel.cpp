@@ -54,8 +54,9 @@ BootLoaderModel::Operation BootLoaderModel::OperationOf(std::uint8_t command) {
       return Operation::kErase;
     case Command::kWriteStart:
     case Command::kData:
-    case Command::kStreamStatus:
       return Operation::kWrite;
+    case Command::kStreamStatus:
+      return Operation::kStreamStatus;
     case Command::kVerify:
       return Operation::kVerify;
     case Command::kWriteOption:

@@ -38,7 +38,18 @@ class BootLoaderModel : public DeviceModel {
     std::chrono::microseconds perErasedPage{0};
   };
 
-  enum class Operation { kAny, kIdentify, kErase, kWrite, kVerify, kWriteOption, kRecord, kStart };
+  // kStreamStatus: the host asking where a write stream stands.
+  enum class Operation {
+    kAny,
+    kIdentify,
+    kErase,
+    kWrite,
+    kVerify,
+    kWriteOption,
+    kRecord,
+    kStart,
+    kStreamStatus
+  };
   // The operation a request or answer with this command byte belongs to.
   static Operation OperationOf(std::uint8_t command);
 

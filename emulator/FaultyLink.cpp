@@ -106,8 +106,10 @@ void FaultyLink::Observe(Direction direction, std::span<const std::uint8_t> repo
       streamSent_ = std::max(streamSent_, end);
       mostInFlight_ = std::max(mostInFlight_, streamSent_ - std::min(streamSent_, streamAcked_));
     }
-  } else if (command == proto::Command::kData &&
+  } else if ((command == proto::Command::kData || command == proto::Command::kStreamStatus) &&
              frame[proto::kStatusAt] == static_cast<std::uint8_t>(proto::Status::kOk)) {
+    // An acknowledgement, or the answer to the status query: what the host
+    // knows to be programmed.
     streamAcked_ = std::max(streamAcked_, isp::GetU24(frame, proto::kDataAt));
   }
 }
