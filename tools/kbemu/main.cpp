@@ -16,6 +16,7 @@
 #include "tools/kbemu/FlashFile.h"
 #include "tools/kbemu/KbemuOptions.h"
 #include "tools/kbemu/UhidTransport.h"
+#include "version/StandardOptions.h"
 
 namespace {
 
@@ -134,6 +135,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << kbemu::KbemuUsage();
+    return 0;
+  }
+  if (options.showVersion) {
+    kbversion::AnswerStandardOption("--version", "kbemu", {});
     return 0;
   }
   try {
