@@ -1,7 +1,5 @@
 #include "app/BurnerLauncher.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -44,28 +42,45 @@ QString ResolveProgram(const QString& name, const QString& applicationDirectory,
   return {};
 }
 
+bool HasDisplay(const QProcessEnvironment& environment) {
+  return !environment.value(QStringLiteral("DISPLAY")).isEmpty() ||
+         !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
+}
+
 LaunchCommand ConsoleCommand(const QString& resolvedProgram, const QString& argument,
-                             bool haveTerminal, const QString& terminalEmulator) {
-  if (haveTerminal || terminalEmulator.isEmpty()) {
+                             bool haveDisplay, const QString& terminalEmulator) {
+  if (!haveDisplay || terminalEmulator.isEmpty()) {
     return {resolvedProgram, {argument}};
   }
+  // The program and its argument reach the script as "$@", never through
+  // the script's text, so no name needs quoting. The burner's exit code is
+  // kept.
+  const QString keepOpen = QStringLiteral(
+      "\"$@\"; status=$?; if [ \"$status\" -eq 0 ]; then "
+      "printf '\\nPress Enter to close this window.\\n'; read -r answer; fi; exit \"$status\"");
   // Debian's terminal alternative takes the program and its arguments after -e.
-  return {terminalEmulator, {QStringLiteral("-e"), resolvedProgram, argument}};
+  return {terminalEmulator,
+          {QStringLiteral("-e"), QStringLiteral("/bin/sh"), QStringLiteral("-c"), keepOpen,
+           QStringLiteral("mcuprog-console"), resolvedProgram, argument}};
 }
 
 LaunchResult ProcessBurnerLauncher::Launch(const QString& program, const QString& argument) {
-  const QString path = QProcessEnvironment::systemEnvironment().value(QStringLiteral("PATH"));
+  const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  const QString path = environment.value(QStringLiteral("PATH"));
   const QString resolved = ResolveProgram(program, QCoreApplication::applicationDirPath(), path);
   if (resolved.isEmpty()) {
     return {false, QStringLiteral("%1 was found neither beside kbupdate nor on PATH").arg(program)};
   }
-  const bool haveTerminal = isatty(STDIN_FILENO) == 1 && isatty(STDOUT_FILENO) == 1;
+  // Even when kbupdate was started from a terminal, the burner gets a console
+  // of its own: kbupdate ends right away, and the burner would be left
+  // competing with the shell for that terminal's input.
+  const bool haveDisplay = HasDisplay(environment);
   QString terminal;
-  if (!haveTerminal) {
+  if (haveDisplay) {
     terminal = ResolveProgram(QStringLiteral("x-terminal-emulator"), QString(), path);
     if (terminal.isEmpty()) terminal = ResolveProgram(QStringLiteral("xterm"), QString(), path);
   }
-  const LaunchCommand command = ConsoleCommand(resolved, argument, haveTerminal, terminal);
+  const LaunchCommand command = ConsoleCommand(resolved, argument, haveDisplay, terminal);
   QProcess process;
   process.setProgram(command.program);
   process.setArguments(command.arguments);

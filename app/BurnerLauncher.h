@@ -2,6 +2,7 @@
 // what would be started without starting anything.
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -32,16 +33,22 @@ QString FirmwarePathIn(const QString& directory);
 QString ResolveProgram(const QString& name, const QString& applicationDirectory,
                        const QString& pathVariable);
 
-// The command line that shows the burner's console: the program itself when
-// kbupdate has a terminal, otherwise the desktop's terminal emulator running
-// it. With neither (terminalEmulator empty) the program itself, which then
-// runs without a console.
+// Whether a desktop is there to open a console window on (DISPLAY or
+// WAYLAND_DISPLAY set and not empty).
+bool HasDisplay(const QProcessEnvironment& environment);
+
+// The command line that gives the burner a console of its own: with a display
+// and a terminal emulator, the emulator running the burner through a short
+// shell script that, after a successful burn, keeps the console open until
+// Enter, so that its last line can be read (after a failure the burner itself
+// waits for Enter). Otherwise (no display, or no emulator) the program itself,
+// which then runs on kbupdate's terminal if it has one.
 struct LaunchCommand {
   QString program;
   QStringList arguments;
 };
 LaunchCommand ConsoleCommand(const QString& resolvedProgram, const QString& argument,
-                             bool haveTerminal, const QString& terminalEmulator);
+                             bool haveDisplay, const QString& terminalEmulator);
 
 // Starts the burner as a separate, detached process.
 class ProcessBurnerLauncher : public BurnerLauncher {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/ClientAreaFocus.h"
 #include "app/SystemErrorText.h"
 #include "hid/info/HexText.h"
 #include "hid/info/Info.h"
@@ -41,6 +42,7 @@ TbootloaderFORM::TbootloaderFORM(std::unique_ptr<BurnerLauncher> launcher, QWidg
   programDirectory_ = QCoreApplication::applicationDirPath();
   CreateControls();
   CreateTouchpadPanel();
+  KeepFocusInClientArea(*this);
   BindEvents();
   BindHidEvents();
   CenterOnScreen();

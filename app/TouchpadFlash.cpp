@@ -18,6 +18,15 @@ std::string DamagedLine(const std::string& imagePath, int line) {
          " unreadable, not flashed";
 }
 
+// Why an image was not read at all, for the history log.
+std::string RefusedLine(const std::string& imagePath, const StageResult& staged) {
+  if (staged.outcome == StageOutcome::kNotRegularFile) {
+    return "TP image " + imagePath + " is not a regular file, not flashed";
+  }
+  return "TP image " + imagePath + " too large: " + std::to_string(staged.fileSize) +
+         " bytes, more than " + std::to_string(kMaxImageBytes) + ", not flashed";
+}
+
 }  // namespace
 
 void SleepingWaiter::Wait(std::chrono::milliseconds duration) {
@@ -46,7 +55,12 @@ void FlashSequence::BurnTouchpad() {
   view_.SetProgressPosition(0);
   view_.SetProgressMaximum(kProgressMaximum);
 
-  stager_.Stage(imagePath_, view_, stagedLineCounter_);
+  const StageResult staged = stager_.Stage(imagePath_, view_, stagedLineCounter_);
+  if (staged.outcome != StageOutcome::kStaged) {
+    view_.AddHistoryLine(RefusedLine(imagePath_, staged));
+    view_.SetBurnButtonEnabled(true);
+    return;
+  }
 
   // The records are made from the text in Memo1, as a transfer would send
   // them. Without all of them there is nothing valid to flash: stop before

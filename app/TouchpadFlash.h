@@ -77,7 +77,9 @@ class FlashSequence {
   FlashSequence(FlashView& view, Waiter& waiter, std::string imagePath = kImageFileName);
 
   // "Burn TP". Throws ImageOpenError when the image cannot be opened; the
-  // controls then stay as the steps before staging left them.
+  // controls then stay as the steps before staging left them. An image that
+  // is not a regular file, too large or too short is logged and not flashed;
+  // the button is given back.
   void BurnTouchpad();
   void SendConfig();  // Button3
   void Finish();      // Button4

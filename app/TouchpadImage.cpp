@@ -1,11 +1,9 @@
 #include "app/TouchpadImage.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
+
+#include "hid/platform/RegularFile.h"
 
 namespace touchpad {
 namespace {
@@ -19,41 +17,6 @@ int UpperHexDigitValue(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-
-// An open read-only file descriptor, closed when it goes out of scope.
-class ReadOnlyFile {
- public:
-  explicit ReadOnlyFile(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-  ~ReadOnlyFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-
-  bool IsOpen() const { return fd_ >= 0; }
-
-  // Fills `into` as far as the file allows. Returns the byte count; a read
-  // error ends the fill and is remembered, so the next call returns 0.
-  std::size_t Read(std::span<std::uint8_t> into) {
-    std::size_t filled = 0;
-    while (!failed_ && filled < into.size()) {
-      const ssize_t got = ::read(fd_, into.data() + filled, into.size() - filled);
-      if (got > 0) {
-        filled += static_cast<std::size_t>(got);
-      } else if (got == 0) {
-        break;
-      } else if (errno != EINTR) {
-        failed_ = true;
-      }
-    }
-    return filled;
-  }
-
- private:
-  int fd_;
-  bool failed_ = false;
-};
 
 }  // namespace
 
@@ -91,12 +54,27 @@ void ImageStager::ClearBuffer() {
   std::fill(buffer_.begin(), buffer_.end(), std::uint8_t{0});
 }
 
-void ImageStager::Stage(const std::string& path, StagedLineSink& lines, std::int32_t& counter) {
-  ReadOnlyFile file(path);
-  if (!file.IsOpen()) throw ImageOpenError("Cannot open file " + path);
+StageResult ImageStager::Stage(const std::string& path, StagedLineSink& lines,
+                               std::int32_t& counter) {
+  hidplatform::RegularFileReader file(path);
+  switch (file.OpenStatus()) {
+    case hidplatform::RegularFileReader::Status::kCannotOpen:
+      throw ImageOpenError("Cannot open file " + path);
+    case hidplatform::RegularFileReader::Status::kNotRegular:
+      return {StageOutcome::kNotRegularFile, 0};
+    case hidplatform::RegularFileReader::Status::kOpen:
+      break;
+  }
+  if (file.Size() > kMaxImageBytes) return {StageOutcome::kTooLarge, file.Size()};
   const std::span<const std::uint8_t> window(buffer_.data() + kStagedWindowOffset,
                                              kStagedWindowBytes);
-  while (file.Read(buffer_) != 0) AppendHexLines(window, lines, counter);
+  for (std::uint64_t read = 0; read < kMaxImageBytes;) {
+    const std::size_t got = file.Read(buffer_);
+    if (got == 0) break;
+    read += got;
+    AppendHexLines(window, lines, counter);
+  }
+  return {StageOutcome::kStaged, file.Size()};
 }
 
 }  // namespace touchpad

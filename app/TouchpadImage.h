@@ -24,6 +24,11 @@ inline constexpr std::size_t kStagedWindowBytes = 0xB200;  // 45,568
 inline constexpr std::size_t kBytesPerLine = 16;
 inline constexpr std::size_t kLineLength = 2 * kBytesPerLine;
 inline constexpr std::size_t kLinesPerRead = kStagedWindowBytes / kBytesPerLine;  // 2,848
+// No touchpad image comes near this (45,824 bytes are used, 64 KiB read);
+// anything larger is refused before a line is staged, as every further 64 KiB
+// stages 2,848 more lines (about 0.1 s each in the window) and holds the
+// window meanwhile. Four reads at most.
+inline constexpr std::uint64_t kMaxImageBytes = 4 * kReadBufferBytes;
 
 // Two upper-case hex digits: 0x0A gives "0A", 0xFF gives "FF".
 std::string ByteToHex(std::uint8_t value);
@@ -54,6 +59,17 @@ class ImageOpenError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// How a staging run ended.
+enum class StageOutcome {
+  kStaged,          // read to its end (or to a read error)
+  kNotRegularFile,  // a FIFO, device, directory, ...: nothing read
+  kTooLarge,        // larger than kMaxImageBytes: nothing read
+};
+struct StageResult {
+  StageOutcome outcome = StageOutcome::kStaged;
+  std::uint64_t fileSize = 0;  // as opened; 0 when not a regular file
+};
+
 // Reads the image file into staged lines through a 64 KiB buffer that keeps
 // its content between reads, so a short read stages the rest of its window
 // from the previous read (zeros after ClearBuffer).
@@ -66,10 +82,13 @@ class ImageStager {
 
   // Reads `path` in blocks of up to 64 KiB until a read returns nothing (end
   // of file or a read error) and stages the 45,568-byte window at offset 256
-  // of the buffer after every read that returned data. The file is closed on
-  // every way out. Throws ImageOpenError("Cannot open file <path>") when the
-  // file cannot be opened; nothing is staged then.
-  void Stage(const std::string& path, StagedLineSink& lines, std::int32_t& counter);
+  // of the buffer after every read that returned data. Only a regular file of
+  // at most kMaxImageBytes is read (opening never blocks); any other is
+  // refused with nothing staged, and a file that grows while it is read is
+  // read no further than the bound. The file is closed on every way out.
+  // Throws ImageOpenError("Cannot open file <path>") when the file cannot be
+  // opened; nothing is staged then.
+  StageResult Stage(const std::string& path, StagedLineSink& lines, std::int32_t& counter);
 
  private:
   std::vector<std::uint8_t> buffer_;

@@ -7,6 +7,7 @@ if(NOT TARGET kb_touchpad)
     ${CMAKE_SOURCE_DIR}/app/TouchpadBlocks.cpp
     ${CMAKE_SOURCE_DIR}/app/TouchpadFlash.cpp)
   target_include_directories(kb_touchpad PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(kb_touchpad PUBLIC kb_regular_file)
 
   add_library(kb_touchpad_panel STATIC ${CMAKE_SOURCE_DIR}/app/TouchpadPanel.cpp)
   target_link_libraries(kb_touchpad_panel PUBLIC kb_touchpad kb_controls Qt6::Widgets)

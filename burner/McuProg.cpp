@@ -82,7 +82,9 @@ int main(int argc, char** argv) {
   }
   Say("connect to USB keyboard ok\n");
 
-  const std::u16string wideName = hidplatform::Utf8ToUtf16(fileName);
+  // The name's bytes as they are, also when they are not UTF-8: LoadFile
+  // turns the UTF-16 back into the same bytes.
+  const std::u16string wideName = hidplatform::FileNameToUtf16(fileName);
   const std::uint8_t* program = nullptr;
   const std::uint8_t* option = nullptr;
   const std::uint8_t* third = nullptr;

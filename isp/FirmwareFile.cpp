@@ -13,7 +13,9 @@ MtpFileResult ReadMtpFile(const std::string& path) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(path, bytes)) {
     std::error_code ignored;
-    result.error = std::filesystem::exists(path, ignored) ? "cannot be read" : "not found";
+    result.error = std::filesystem::exists(path, ignored)
+                       ? "cannot be read as a regular file of at most 1 MiB"
+                       : "not found";
     return result;
   }
   MtpParseResult parsed = ParseMtp(bytes);

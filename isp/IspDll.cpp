@@ -94,7 +94,8 @@ std::int32_t LoadFile(const ISPDLL_CHAR* fileName, const std::uint8_t** program,
 #if defined(_WIN32)
   const auto path = hidplatform::Utf16ToUtf8(reinterpret_cast<const char16_t*>(fileName));
 #else
-  const auto path = hidplatform::Utf16ToUtf8(fileName);
+  // Names are bytes here; mcuprog passes any that is not UTF-8 escaped.
+  const auto path = hidplatform::Utf16ToFileName(fileName);
 #endif
   if (!path || path->empty()) return -1;
   isp::MtpFileResult parsed = isp::ReadMtpFile(*path);

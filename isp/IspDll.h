@@ -22,12 +22,15 @@ extern "C" {
 // Finds the boot loader (04D9/8022) and identifies it. 0 when connected.
 ISPDLL_API std::int32_t ConnectToBootloader();
 
-// Reads and checks a whole .MTP file (UTF-16 file name) against the connected
-// boot loader (so it needs ConnectToBootloader first). On success the block
-// addresses and sizes are set; the memory stays the library's and is valid
-// until the next LoadFile. The sizes are written as full 32-bit values of at
+// Reads and checks a whole .MTP file against the connected boot loader (so it
+// needs ConnectToBootloader first). On success the block addresses and sizes
+// are set; the memory stays the library's and is valid until the next
+// LoadFile. The sizes are written as full 32-bit values of at
 // most 65535; a missing third block gives a null address and size 0. On -1
-// all outputs are null / 0 and no image is held any more.
+// all outputs are null / 0 and no image is held any more. Only a regular file
+// is read. The name is UTF-16; on Linux, where names are bytes, each byte of a
+// name that is not valid UTF-8 travels as the lone surrogate U+DC00 + byte
+// (0x80 to 0xFF), so every name reaches open() unchanged.
 ISPDLL_API std::int32_t LoadFile(const ISPDLL_CHAR* fileName, const std::uint8_t** program,
                                  std::uint32_t* programSize, const std::uint8_t** option,
                                  std::uint32_t* optionSize, const std::uint8_t** third,

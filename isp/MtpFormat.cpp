@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <memory>
 
+#include "hid/platform/RegularFile.h"
 #include "isp/ByteOrder.h"
 #include "isp/Crc32.h"
 
@@ -158,21 +157,21 @@ std::string CheckMtpFitsTarget(const MtpImage& image, std::uint32_t targetId,
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return false;
-  out.clear();
-  std::array<std::uint8_t, 8192> chunk{};
+  // Only a regular file: a FIFO or a device given as the file name would
+  // block the open or never end.
+  hidplatform::RegularFileReader file(path);
+  if (!file.IsOpen()) return false;
   // Firmware files are small; refuse anything absurdly large instead of
   // reading it all into memory.
   constexpr std::size_t kLimit = 1U << 20;
+  if (file.Size() > kLimit) return false;
+  out.clear();
+  std::array<std::uint8_t, 8192> chunk{};
   for (;;) {
-    const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file.get());
+    const std::size_t n = file.Read(chunk);
     out.insert(out.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(n));
-    if (out.size() > kLimit) return false;
-    if (n < chunk.size()) return std::ferror(file.get()) == 0;
+    if (out.size() > kLimit) return false;  // grew after it was opened
+    if (n < chunk.size()) return !file.Failed();
   }
 }
 

@@ -4,8 +4,17 @@
 #include <cstdint>
 
 namespace hidplatform {
+namespace {
 
-std::u16string Utf8ToUtf16(std::string_view text) {
+// What a byte that starts no valid sequence becomes.
+enum class InvalidByte { kReplacement, kEscape };
+// Lone low surrogates that stand for one byte each (0x80 to 0xFF; bytes below
+// 0x80 are always valid).
+constexpr char16_t kEscapeBase = 0xDC00;
+constexpr char16_t kFirstEscape = 0xDC80;
+constexpr char16_t kLastEscape = 0xDCFF;
+
+std::u16string DecodeUtf8(std::string_view text, InvalidByte invalidByte) {
   std::u16string out;
   const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   for (std::size_t i = 0; i < text.size();) {
@@ -34,7 +43,8 @@ std::u16string Utf8ToUtf16(std::string_view text) {
                   (c >= 0xD800 && c <= 0xDFFF)))
       valid = false;
     if (!valid) {
-      out += u'\uFFFD';
+      out += invalidByte == InvalidByte::kEscape ? static_cast<char16_t>(kEscapeBase + lead)
+                                                 : u'\uFFFD';
       ++i;
       continue;
     }
@@ -50,7 +60,7 @@ std::u16string Utf8ToUtf16(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
+std::optional<std::string> EncodeUtf8(std::u16string_view text, InvalidByte invalidByte) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
@@ -61,7 +71,11 @@ std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
       c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
       ++i;
     } else if (c >= 0xDC00 && c <= 0xDFFF) {
-      return std::nullopt;
+      if (invalidByte != InvalidByte::kEscape || c < kFirstEscape || c > kLastEscape) {
+        return std::nullopt;
+      }
+      out += static_cast<char>(c - kEscapeBase);
+      continue;
     }
     if (c < 0x80) {
       out += static_cast<char>(c);
@@ -80,6 +94,24 @@ std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  return DecodeUtf8(text, InvalidByte::kReplacement);
+}
+
+std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
+  return EncodeUtf8(text, InvalidByte::kReplacement);
+}
+
+std::u16string FileNameToUtf16(std::string_view name) {
+  return DecodeUtf8(name, InvalidByte::kEscape);
+}
+
+std::optional<std::string> Utf16ToFileName(std::u16string_view name) {
+  return EncodeUtf8(name, InvalidByte::kEscape);
 }
 
 void CopyWideString(std::u16string_view text, void* buffer, std::size_t bytes) {

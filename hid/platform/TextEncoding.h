@@ -17,6 +17,14 @@ std::u16string Utf8ToUtf16(std::string_view text);
 // Empty optional when the text holds an unpaired surrogate.
 std::optional<std::string> Utf16ToUtf8(std::u16string_view text);
 
+// A file name's bytes as UTF-16 and back without loss, for a name that must
+// travel as UTF-16 (ISPDLL's LoadFile) to a platform whose names are bytes.
+// Valid UTF-8 converts as text; each byte of anything else becomes a lone
+// surrogate U+DC80 to U+DCFF, which Utf16ToFileName turns back into that
+// byte. Utf16ToFileName is empty for any other unpaired surrogate.
+std::u16string FileNameToUtf16(std::string_view name);
+std::optional<std::string> Utf16ToFileName(std::u16string_view name);
+
 // Copies UTF-16 units into a byte buffer (little-endian), zero-terminated only
 // when the text is shorter than the buffer.
 void CopyWideString(std::u16string_view text, void* buffer, std::size_t bytes);

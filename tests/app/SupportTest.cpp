@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,10 +59,10 @@ TEST(JpegImage, DamagedOrMissingDataGivesNoPictureAndAReason) {
   EXPECT_TRUE(missing.error.contains(QStringLiteral("/nonexistent/picture.jpg")));
 }
 
-void MakeExecutable(const QString& path, bool executable = true) {
+void MakeExecutable(const QString& path, bool executable = true, const QByteArray& body = {}) {
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("#!/bin/sh\n");
+  file.write("#!/bin/sh\n" + body);
   file.close();
   ::chmod(QFile::encodeName(path).constData(), executable ? 0755 : 0644);
 }
@@ -93,26 +95,75 @@ TEST(BurnerLauncher, ProgramIsFoundBesideKbupdateFirstThenOnPathNeverInTheCurren
   QDir::setCurrent(previous);
 }
 
-TEST(BurnerLauncher, FirmwarePathAndConsoleCommandKeepTheArgumentWhole) {
+TEST(BurnerLauncher, FirmwarePathKeepsTheDirectoryWhole) {
   const QString dir = QStringLiteral("/opt/My Tools/kb update/");
   EXPECT_EQ(FirmwarePathIn(dir), QStringLiteral("/opt/My Tools/kb update/USBKeyboard.MTP"));
   EXPECT_EQ(FirmwarePathIn("/usr/bin"), QStringLiteral("/usr/bin/USBKeyboard.MTP"));
   const QString longDir = QStringLiteral("/") + QString(300, QLatin1Char('d'));
   EXPECT_EQ(FirmwarePathIn(longDir).size(), longDir.size() + 16);
 
-  const QString firmware = FirmwarePathIn(dir);
-  const LaunchCommand direct = ConsoleCommand("/bin/mcuprog", firmware, true, "/usr/bin/xterm");
-  EXPECT_EQ(direct.program, QStringLiteral("/bin/mcuprog"));
-  EXPECT_EQ(direct.arguments, QStringList{firmware});
-
-  const LaunchCommand viaTerminal =
-      ConsoleCommand("/bin/mcuprog", firmware, false, "/usr/bin/x-terminal-emulator");
-  EXPECT_EQ(viaTerminal.program, QStringLiteral("/usr/bin/x-terminal-emulator"));
-  EXPECT_EQ(viaTerminal.arguments, (QStringList{"-e", "/bin/mcuprog", firmware}));
-
-  const LaunchCommand noTerminal = ConsoleCommand("/bin/mcuprog", firmware, false, QString());
-  EXPECT_EQ(noTerminal.program, QStringLiteral("/bin/mcuprog"));
   EXPECT_EQ(BurnerProgramName(), QStringLiteral("mcuprog"));
+}
+
+TEST(BurnerLauncher, WithADisplayTheBurnerGetsItsOwnConsoleThatStaysReadable) {
+  QProcessEnvironment environment;
+  environment.insert("DISPLAY", "");
+  EXPECT_FALSE(HasDisplay(environment));
+  environment.insert("WAYLAND_DISPLAY", "wayland-0");
+  EXPECT_TRUE(HasDisplay(environment));
+  environment.insert("DISPLAY", ":0");
+  environment.remove("WAYLAND_DISPLAY");
+  EXPECT_TRUE(HasDisplay(environment));
+
+  const QString firmware = QStringLiteral("/opt/my kb tools/USBKeyboard.MTP");
+  const LaunchCommand noDisplay = ConsoleCommand("/bin/mcuprog", firmware, false, "/usr/bin/xterm");
+  EXPECT_EQ(noDisplay.program, QStringLiteral("/bin/mcuprog"));
+  EXPECT_EQ(noDisplay.arguments, QStringList{firmware});
+  const LaunchCommand noEmulator = ConsoleCommand("/bin/mcuprog", firmware, true, QString());
+  EXPECT_EQ(noEmulator.program, QStringLiteral("/bin/mcuprog"));
+
+  QTemporaryDir root;
+  ASSERT_TRUE(root.isValid());
+  const QString succeeds = root.filePath("ok burner");
+  const QString fails = root.filePath("failing burner");
+  MakeExecutable(succeeds, true, "echo \"burning $1\"\n");
+  MakeExecutable(fails, true, "echo \"$1\"; exit 1\n");
+  const LaunchCommand console =
+      ConsoleCommand(succeeds, firmware, true, "/usr/bin/x-terminal-emulator");
+  EXPECT_EQ(console.program, QStringLiteral("/usr/bin/x-terminal-emulator"));
+  ASSERT_GE(console.arguments.size(), 3);
+  ASSERT_EQ(console.arguments.first(), QStringLiteral("-e"));
+  EXPECT_EQ(console.arguments.mid(console.arguments.size() - 2), (QStringList{succeeds, firmware}));
+
+  // What the emulator runs after -e: after a success it shows the burner's
+  // output and waits for Enter before the console may close.
+  QProcess shell;
+  shell.setProcessChannelMode(QProcess::MergedChannels);
+  shell.start(console.arguments[1], console.arguments.mid(2));
+  ASSERT_TRUE(shell.waitForStarted());
+  QByteArray output;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        output += shell.readAll();
+        return output.contains("Press Enter");
+      },
+      10000))
+      << output.toStdString();
+  EXPECT_TRUE(output.startsWith("burning " + firmware.toUtf8() + "\n"));
+  EXPECT_EQ(shell.state(), QProcess::Running);
+  shell.write("\n");
+  ASSERT_TRUE(shell.waitForFinished(10000));
+  EXPECT_EQ(shell.exitCode(), 0);
+
+  // After a failure the burner has waited for Enter itself: the console ends
+  // with it, keeping its exit code, while input is still open.
+  const LaunchCommand failing = ConsoleCommand(fails, firmware, true, "/usr/bin/xterm");
+  QProcess failed;
+  failed.setProcessChannelMode(QProcess::MergedChannels);
+  failed.start(failing.arguments[1], failing.arguments.mid(2));
+  ASSERT_TRUE(failed.waitForFinished(10000));
+  EXPECT_EQ(failed.exitCode(), 1);
+  EXPECT_EQ(failed.readAll(), firmware.toUtf8() + "\n");
 }
 
 TEST(BurnerLauncher, RealLaunchHandsTheArgumentOverWhole) {

@@ -1,8 +1,12 @@
 // LoadFile refuses every kind of damaged or foreign file, and a refused file
 // can never lead to anything being written.
+#include <sys/stat.h>
+
 #include <functional>
+#include <string>
 
 #include "IspTestSupport.h"
+#include "hid/platform/TextEncoding.h"
 #include "isp/ByteOrder.h"
 #include "isp/Crc32.h"
 #include "isp/IspDll.h"
@@ -56,6 +60,11 @@ TEST_F(IspDllFile, RefusesMissingDamagedAndForeignFiles) {
   ExpectRefused(dir_ / "missing.MTP", "missing");
   std::filesystem::create_directory(dir_ / "folder.MTP");
   ExpectRefused(dir_ / "folder.MTP", "a directory");
+  // Neither may block or read without end (the test's timeout catches both).
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.MTP").c_str(), 0600), 0);
+  ExpectRefused(dir_ / "fifo.MTP", "a FIFO without a writer");
+  std::filesystem::create_symlink("/dev/zero", dir_ / "zero.MTP");
+  ExpectRefused(dir_ / "zero.MTP", "a link to /dev/zero");
   ExpectRefused(variant("empty.MTP", [](auto& f) { f.clear(); }), "empty");
   ExpectRefused(variant("short.MTP", [](auto& f) { f.resize(f.size() / 2); }), "truncated");
   ExpectRefused(variant("header.MTP", [](auto& f) { f.resize(40); }), "truncated header");
@@ -111,16 +120,36 @@ TEST_F(IspDllFile, AFailedLoadDropsTheImageLoadedBefore) {
   ExpectRefused(dir_ / "missing.MTP", "missing after a good one");
 }
 
-TEST_F(IspDllFile, FileNamesAreUtf16AndMayHoldAnyCharacter) {
+TEST_F(IspDllFile, FileNamesAreUtf16AndMayHoldAnyCharacterOrByte) {
   ASSERT_EQ(ConnectToBootloader(), 0);
   const isp::MtpImage image = MakeImage(1000, 24, 0x0100);
   const auto path = Save(image, "Fw \xC3\xA4 \xF0\x9F\x98\x80 v2.MTP");
   EXPECT_EQ(LoadFileAt(path).result, 0);
-  // An unpaired surrogate names no file.
-  const char16_t broken[] = {u'a', 0xD800, u'b', 0};
+
+  // Names that are not UTF-8 (Latin-1 "ete", a valid and an invalid e-acute,
+  // an encoded surrogate, every byte from 0x80 on), converted as mcuprog
+  // converts its argument.
+  std::string everyHighByte;
+  for (int byte = 0x80; byte <= 0xFF; ++byte) everyHighByte += static_cast<char>(byte);
+  for (const std::string& name :
+       {std::string("Fw \xE9t\xE9.MTP"), std::string("\xC3\xA9\xE9\xED\xA0\x80.MTP"),
+        everyHighByte + ".MTP"}) {
+    const std::string saved = Save(image, name).string();
+    const std::u16string wide = hidplatform::FileNameToUtf16(saved);
+    const std::uint8_t* p = nullptr;
+    std::uint32_t n = 0;
+    EXPECT_EQ(LoadFile(wide.c_str(), &p, &n, &p, &n, &p, &n), 0) << saved;
+  }
+
+  // An unpaired surrogate that stands for no byte names no file.
+  for (const char16_t unit : {char16_t{0xD800}, char16_t{0xDC7F}, char16_t{0xDD00}}) {
+    const char16_t broken[] = {u'a', unit, u'b', 0};
+    const std::uint8_t* p = nullptr;
+    std::uint32_t n = 0;
+    EXPECT_EQ(LoadFile(broken, &p, &n, &p, &n, &p, &n), -1) << static_cast<int>(unit);
+  }
   const std::uint8_t* p = nullptr;
   std::uint32_t n = 0;
-  EXPECT_EQ(LoadFile(broken, &p, &n, &p, &n, &p, &n), -1);
   EXPECT_EQ(LoadFile(nullptr, &p, &n, &p, &n, &p, &n), -1);
 }
 

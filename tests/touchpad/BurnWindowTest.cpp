@@ -4,6 +4,9 @@
 #include <QProgressBar>
 #include <QTextBlock>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "app/TouchpadImage.h"
@@ -236,6 +239,29 @@ TEST_F(BurnWindowTest, EmptyImageIsLoggedAndNotFlashed) {
   for (QRadioButton* radio : Radios()) EXPECT_TRUE(radio->isEnabled());
   EXPECT_EQ(form->Label2->text(), "KB Connect..");
   EXPECT_EQ(form->Touchpad->Sequence().Stage(), touchpad::TransferStage::kNone);
+}
+
+TEST_F(BurnWindowTest, FifoOrOversizeImageIsRefusedInTheLogBeforeStaging) {
+  OpenWithKeyboard(6);
+  const std::string path = dir_.filePath(touchpad::kImageFileName).toStdString();
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);  // no writer: opening it blocks
+  Click(form->Button2);
+  EXPECT_EQ(NewHistory(),
+            QStringList{"TP image TPIMAGE-QX4410-01.IMG is not a regular file, not flashed"});
+
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+  WriteImage(0);
+  ASSERT_EQ(::truncate(path.c_str(), 16 << 20), 0);
+  Click(form->Button2);
+  EXPECT_EQ(NewHistory().mid(1),
+            QStringList{"TP image TPIMAGE-QX4410-01.IMG too large: 16777216 bytes, more than "
+                        "262144, not flashed"});
+  EXPECT_TRUE(apptest::TakeReportedErrors().isEmpty());
+  EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+  EXPECT_EQ(form->StagedLineCounter(), 0);
+  EXPECT_TRUE(TakeWrites().empty());
+  EXPECT_TRUE(form->Button2->isEnabled());
+  for (QRadioButton* radio : Radios()) EXPECT_TRUE(radio->isEnabled());
 }
 
 TEST_F(BurnWindowTest, KeyboardGoneBeforeTheWindowNoticed) {

@@ -1,6 +1,8 @@
 #include "app/TouchpadImage.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -17,6 +19,7 @@ using touchpad::AppendHexLines;
 using touchpad::ByteToHex;
 using touchpad::ImageOpenError;
 using touchpad::ImageStager;
+using touchpad::StageOutcome;
 using touchpad::StrToByte;
 using touchpad_test::PatternImage;
 
@@ -210,14 +213,50 @@ TEST(ImageStagerTest, MissingFileNamesItAndStagesNothing) {
 }
 
 TEST(ImageStagerTest, ReadErrorEndsTheLoopLikeEndOfFile) {
-  // A directory opens read-only but every read fails.
-  TempDir dir;
+  // A regular file whose every read fails.
   ImageStager stager;
   RecordingSink sink;
   std::int32_t counter = 0;
-  EXPECT_NO_THROW(stager.Stage(dir.Path().string(), sink, counter));
+  EXPECT_EQ(stager.Stage("/proc/self/mem", sink, counter).outcome, StageOutcome::kStaged);
   EXPECT_TRUE(sink.lines.empty());
   EXPECT_EQ(counter, 0);
+}
+
+TEST(ImageStagerTest, OnlyRegularFilesUpToTheBoundAreReadAndNothingBlocks) {
+  TempDir dir;
+  const std::string fifo = (dir / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // no writer: a blocking open never returns
+  const std::filesystem::path zero = dir / "zero";
+  std::filesystem::create_symlink("/dev/zero", zero);  // would never end
+  const std::string oversize = dir.Write("oversize", {});
+  ASSERT_EQ(::truncate(oversize.c_str(), touchpad::kMaxImageBytes + 1), 0);
+  const std::string bound = dir.Write("bound", {});
+  ASSERT_EQ(::truncate(bound.c_str(), touchpad::kMaxImageBytes), 0);
+
+  struct Case {
+    std::string path;
+    StageOutcome outcome;
+    std::uint64_t size;
+    std::size_t lines;
+  };
+  const Case cases[] = {
+      {fifo, StageOutcome::kNotRegularFile, 0, 0},
+      {zero.string(), StageOutcome::kNotRegularFile, 0, 0},
+      {dir.Path().string(), StageOutcome::kNotRegularFile, 0, 0},
+      {oversize, StageOutcome::kTooLarge, touchpad::kMaxImageBytes + 1, 0},
+      {bound, StageOutcome::kStaged, touchpad::kMaxImageBytes,
+       touchpad::kMaxImageBytes / touchpad::kReadBufferBytes * touchpad::kLinesPerRead},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    ImageStager stager;
+    RecordingSink sink;
+    std::int32_t counter = 0;
+    const touchpad::StageResult result = stager.Stage(c.path, sink, counter);
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(result.fileSize, c.size);
+    EXPECT_EQ(sink.lines.size(), c.lines);
+  }
 }
 
 TEST(ImageStagerTest, FileIsClosedOnEveryWayOut) {
