@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFontMetrics>
-#include <QMouseEvent>
 #include <QPainter>
 
 #include <utility>
@@ -39,14 +38,6 @@ void TColorBtn::OnFocusChanged(QWidget* now) {
 void TColorBtn::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   PaintItem(painter, ItemState{isDown(), !isEnabled(), hasFocus()});
-}
-
-void TColorBtn::mouseDoubleClickEvent(QMouseEvent* event) {
-  QMouseEvent press(QEvent::MouseButtonPress, event->position(), event->scenePosition(),
-                    event->globalPosition(), event->button(), event->buttons(), event->modifiers(),
-                    event->pointingDevice());
-  mousePressEvent(&press);
-  event->setAccepted(press.isAccepted());
 }
 
 void TColorBtn::PaintItem(QPainter& painter, const ItemState& state) {

@@ -125,10 +125,14 @@ class THidDeviceReadThread {
   // Raises the stop flag and waits for the thread's end while serving its
   // pending hand-overs. Called from inside one of this reader's own
   // deliveries it cannot wait (the reader waits for that very delivery): the
-  // thread then finishes on its own once the delivery returned.
+  // thread then finishes on its own once the delivery returned. A handler
+  // served by this wait may stop or destroy its device: the device's stop
+  // keeps this object alive until the wait ended (THidDevice::StopReadThread).
   void Stop();
   // The body ended (stopped, or a handler raised an error).
   bool Finished() const;
+  // A report or error waits for the main thread to run its handler.
+  bool HandOverPending() const;
   std::uint32_t LastError() const;
 
   // The state the thread shares with its owner; outlives the owner when the
@@ -242,6 +246,7 @@ class THidDevice {
   THidPlugEvent unplugHandler_;
   bool hasReadWriteAccess_ = false;
   std::unique_ptr<THidDeviceReadThread> readThread_;
+  bool stoppingReader_ = false;  // a stop waits: no new reader starts meanwhile
   std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
 };
 
@@ -267,6 +272,8 @@ class THidDeviceController : public QObject {
   bool ClaimDevice(THidDevice*& device, std::int32_t index, bool check);
   // The device-change receiver: WM_DEVICECHANGE with DBT_DEVNODES_CHANGED
   // rescans (lParam -1 forces OnDeviceChange); WM_QUERYENDSESSION answers 1.
+  // Messages that arrive during a scan (from a nested message loop) make one
+  // more scan once it returned.
   std::intptr_t NotifyWindowProc(std::uint32_t message, std::uintptr_t wParam,
                                  std::intptr_t lParam);
 
@@ -333,6 +340,8 @@ class THidDeviceController : public QObject {
   std::string discardedVersion_;
   std::vector<Entry> devices_;
   bool inDeviceChange_ = false;
+  bool missedChange_ = false;  // a message came while a scan ran
+  std::int32_t missedChangeParam_ = 0;
   std::int32_t lastChangeParam_ = 0;
   bool loading_ = false;
   bool setupBound_ = false;

@@ -269,21 +269,34 @@ bool THidDevice::WriteOutputReport(const void* buffer, std::int32_t length,
 }
 
 void THidDevice::SetDataHandler(THidDataEvent handler) {
-  if (!handler) StopReadThread();
+  if (!handler) {
+    const std::weak_ptr<int> alive = lifeToken_;
+    StopReadThread();
+    if (alive.expired()) return;  // a handler served by the stop destroyed this object
+  }
   dataHandler_ = std::move(handler);
   StartReadThread();
 }
 
 void THidDevice::StartReadThread() {
-  if (!dataHandler_ || !pluggedIn_ || !claimed_ || !hasReadWriteAccess_ || readThread_) return;
+  if (!dataHandler_ || !pluggedIn_ || !claimed_ || !hasReadWriteAccess_ || readThread_ ||
+      stoppingReader_) {
+    return;
+  }
   readThread_ = std::make_unique<THidDeviceReadThread>(*this);
   readThread_->Start();
 }
 
 void THidDevice::StopReadThread() {
   if (!readThread_) return;
-  readThread_->Stop();
-  readThread_.reset();
+  // The wait serves the reader's pending hand-over, whose handler may stop
+  // this reader again or destroy this object: this call keeps the reader
+  // until it ended, and nested stops find nothing left to stop.
+  const std::unique_ptr<THidDeviceReadThread> reader = std::move(readThread_);
+  const std::weak_ptr<int> alive = lifeToken_;
+  stoppingReader_ = true;
+  reader->Stop();
+  if (!alive.expired()) stoppingReader_ = false;
 }
 
 bool THidDevice::StartAsyncRead(std::uint8_t* buffer, std::size_t length) {

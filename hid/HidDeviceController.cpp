@@ -1,5 +1,6 @@
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "hid/HidControllerClass.h"
 #include "hid/platform/DBT.h"
@@ -90,14 +91,27 @@ std::intptr_t THidDeviceController::NotifyWindowProc(std::uint32_t message, std:
   if (message != hidplatform::WM_DEVICECHANGE || wParam != hidplatform::DBT_DEVNODES_CHANGED) {
     return 0;
   }
-  if (inDeviceChange_) return 0;  // dropped: the running scan or the next change catches up
+  if (inDeviceChange_) {
+    // From a nested message loop: not handled inside the running scan, but
+    // the scan may have listed the devices before this change, so one more
+    // scan follows once it returns (however many messages were missed).
+    missedChange_ = true;
+    if (lParam == -1) missedChangeParam_ = -1;
+    return 0;
+  }
   lastChangeParam_ = static_cast<std::int32_t>(lParam);
   inDeviceChange_ = true;
   struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{inDeviceChange_};
+    THidDeviceController& c;
+    // After a handler's error the missed change waits for the next message.
+    ~Reset() { c.inDeviceChange_ = c.missedChange_ = false; }
+  } reset{*this};
   DeviceChange();
+  while (missedChange_) {
+    missedChange_ = false;
+    lastChangeParam_ = std::exchange(missedChangeParam_, 0);
+    DeviceChange();
+  }
   return 0;
 }
 

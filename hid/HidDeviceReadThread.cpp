@@ -49,6 +49,11 @@ bool THidDeviceReadThread::Finished() const {
   return shared_->finished;
 }
 
+bool THidDeviceReadThread::HandOverPending() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->pending != nullptr;
+}
+
 std::uint32_t THidDeviceReadThread::LastError() const {
   return shared_->lastError;
 }

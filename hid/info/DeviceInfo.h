@@ -31,5 +31,6 @@ struct DeviceInfo {
 };
 
 // Asks the device for all of it, in the dialog's order: names, attributes,
-// capabilities, indexed strings 1 to 255, language names.
+// capabilities, indexed strings from 1 (up to 255, bounded in number and
+// time), language names.
 DeviceInfo ReadDeviceInfo(hid::THidDevice& device);

@@ -1,10 +1,16 @@
 #include <QString>
+#include <chrono>
 
 #include "hid/HidControllerClass.h"
 #include "hid/info/DeviceInfo.h"
 
 namespace {
 constexpr int kLastStringIndex = 255;
+// Devices number their strings from 1 with few gaps: after this many empty
+// indices in a row no more are asked for.
+constexpr int kEmptyRunLimit = 16;
+// The dialog reads on the main thread; a slow device must not hold it longer.
+constexpr std::chrono::milliseconds kStringBudget{50};
 }  // namespace
 
 DeviceInfo ReadDeviceInfo(hid::THidDevice& device) {
@@ -22,8 +28,13 @@ DeviceInfo ReadDeviceInfo(hid::THidDevice& device) {
   info.outputReportLength = caps.OutputReportByteLength;
   info.featureReportLength = caps.FeatureReportByteLength;
   // Index 0 is the language list, not a string.
-  for (int index = 1; index <= kLastStringIndex; ++index) {
+  const auto deadline = std::chrono::steady_clock::now() + kStringBudget;
+  int emptyRun = 0;
+  for (int index = 1; index <= kLastStringIndex && emptyRun < kEmptyRunLimit &&
+                      std::chrono::steady_clock::now() < deadline;
+       ++index) {
     const std::string text = device.GetIndexedString(static_cast<std::uint8_t>(index));
+    emptyRun = text.empty() ? emptyRun + 1 : 0;
     if (!text.empty()) info.indexedStrings.emplace_back(index, QString::fromLocal8Bit(text));
   }
   for (const std::string& name : device.GetLanguageStrings()) {

@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
+
 namespace apptest {
 
 namespace {
@@ -17,6 +20,10 @@ emulator::DeviceIdentity Identity(std::uint16_t vid, std::uint16_t pid, std::uin
   identity.product = std::move(product);
   return identity;
 }
+
+// Output report data sizes of the keyboard's interfaces.
+constexpr std::uint16_t kCommandOutputSize = 64;
+constexpr std::uint16_t kOtherOutputSize = 1;
 
 void Append(std::vector<std::uint8_t>& to, const std::vector<std::uint8_t>& more) {
   to.insert(to.end(), more.begin(), more.end());
@@ -33,10 +40,20 @@ std::shared_ptr<emulator::SimpleDeviceModel> MakeKeyboard(std::size_t interfaces
     const bool command = i == kCommandInterface;
     const auto reportId = static_cast<std::uint8_t>(command ? 9 : 0x20 + i);
     Append(identity.reportDescriptor,
-           emulator::SimpleDeviceModel::VendorDescriptor(reportId, 8, command ? 64 : 1,
-                                                         static_cast<std::uint16_t>(0xFF00 + i)));
+           emulator::SimpleDeviceModel::VendorDescriptor(
+               reportId, 8, command ? kCommandOutputSize : kOtherOutputSize,
+               static_cast<std::uint16_t>(0xFF00 + i)));
   }
   return std::make_shared<emulator::SimpleDeviceModel>(std::move(identity));
+}
+
+std::vector<std::uint8_t> CommandReportFor(std::size_t interface, std::uint8_t code,
+                                           std::uint8_t argument) {
+  const std::size_t size = interface == kCommandInterface ? kCommandOutputSize : kOtherOutputSize;
+  std::vector<std::uint8_t> report(size + 1, 0);
+  const std::uint8_t command[] = {0x09, code, argument};
+  std::copy_n(command, std::min(report.size(), std::size(command)), report.begin());
+  return report;
 }
 
 std::shared_ptr<emulator::SimpleDeviceModel> MakeKeyboardWithOutputSizes(

@@ -28,6 +28,12 @@ inline constexpr std::size_t kCommandInterface = 3;
 std::shared_ptr<emulator::SimpleDeviceModel> MakeKeyboard(std::size_t interfaces,
                                                           std::uint16_t version = 0x0105);
 
+// What interface `interface` of MakeKeyboard's keyboard receives for a
+// command: report id 9, the two command bytes and zeros, as long as that
+// interface's output report (the other interfaces get only 09 and the code).
+std::vector<std::uint8_t> CommandReportFor(std::size_t interface, std::uint8_t code,
+                                           std::uint8_t argument);
+
 // A keyboard whose interfaces have exactly the given output report data
 // sizes (report id 9, so each length is size + 1).
 std::shared_ptr<emulator::SimpleDeviceModel> MakeKeyboardWithOutputSizes(

@@ -160,7 +160,9 @@ TEST_F(WindowTest, ReadAndListClicksPickTheLastEntry) {
 
 TEST_F(WindowTest, BootLoaderIsNeverListedAndArmsTheBurnerTimerOnce) {
   bus.Plug(MakeBootLoader(0x0100));
-  Open();
+  Create();
+  HoldTimer(form->Timer1);
+  ShowAndWait();
   EXPECT_EQ(form->DevListBox->count(), 0);
   EXPECT_EQ(History().last(), QStringLiteral("Device VID=04D9 PID=8022 VER=0100"));
   EXPECT_EQ(form->Label3->text(), QStringLiteral("Updating..."));
@@ -185,18 +187,23 @@ TEST_F(WindowTest, BootLoaderIsNeverListedAndArmsTheBurnerTimerOnce) {
 TEST_F(WindowTest, DeviceListedAfterTheBootLoaderShowsNotConnected) {
   bus.Plug(MakeBootLoader());
   bus.Plug(MakeOtherDevice());
-  Open();
+  Create();
+  HoldTimer(form->Timer1);
+  ShowAndWait();
   EXPECT_EQ(form->Label2->text(), QStringLiteral("Not Connect.."));
   EXPECT_EQ(TextColor(form->Label2), kRed);
   EXPECT_EQ(form->Label3->text(), QStringLiteral("Updating..."));
   EXPECT_FALSE(form->Button1->isEnabled());
   // The burner is still started.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !launches.empty(); }, 5000));
+  ASSERT_TRUE(FireTimer(form->Timer1));
+  EXPECT_EQ(launches.size(), 1u);
   EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(WindowTest, AnyRemovalEmptiesTheListOneSecondLater) {
-  Open();
+  Create();
+  HoldTimer(form->Timer4);
+  ShowAndWait();
   const std::uint32_t keyboard = PlugAndWait(MakeKeyboard(6));
   const std::uint32_t mouse = PlugAndWait(MakeOtherDevice());
   ASSERT_EQ(form->DevListBox->count(), 6);
@@ -208,10 +215,10 @@ TEST_F(WindowTest, AnyRemovalEmptiesTheListOneSecondLater) {
   // in the same change shows the keyboard's version again.
   EXPECT_EQ(form->Label4->text(), QStringLiteral("KB Firmware  VER=0105"));
   // The change itself lists the keyboard again; the timer empties the list.
-  if (form->Timer4.isActive()) {
-    EXPECT_EQ(form->DevListBox->count(), 6);
-  }
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form->DevListBox->count() == 0; }, 5000));
+  ASSERT_TRUE(form->Timer4.isActive());
+  EXPECT_EQ(form->DevListBox->count(), 6);
+  ASSERT_TRUE(FireTimer(form->Timer4));
+  EXPECT_EQ(form->DevListBox->count(), 0);
   EXPECT_EQ(form->Label2->text(), QStringLiteral("Not Connect.."));
   EXPECT_EQ(TextColor(form->Label2), kRed);
   EXPECT_TRUE(form->Label5->text().isEmpty());

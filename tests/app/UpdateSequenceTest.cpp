@@ -25,12 +25,8 @@ TEST_F(WindowTest, UpdateWritesEveryInterfaceOnceAndLeavesOneLogLine) {
   const auto interfaces = bus.InterfacesOf(keyboard);
   for (std::size_t i = 0; i < writes.size(); ++i) {
     EXPECT_EQ(writes[i].path, interfaces[i].path);
-    ASSERT_GE(writes[i].bytes.size(), 2u);
-    EXPECT_EQ(writes[i].bytes[0], 0x09);
-    EXPECT_EQ(writes[i].bytes[1], 0x84);
-    if (writes[i].bytes.size() > 2) {
-      EXPECT_EQ(writes[i].bytes[2], 0x57);
-    }
+    // Each with its own output report length.
+    EXPECT_EQ(writes[i].bytes, CommandReportFor(i, 0x84, 0x57)) << "interface " << i;
   }
   EXPECT_EQ(History(), QStringList{QStringLiteral("W --> 09 84 57  (Please Re-plug USB)")});
   EXPECT_EQ(form->UpdateFlag(), QStringLiteral("OK"));
@@ -105,10 +101,16 @@ TEST_F(WindowTest, UpdateThatReachesNoInterfaceSaysWhy) {
 TEST_F(WindowTest, BootLoaderAtStartStartsTheBurnerAndCloses) {
   bus.Plug(MakeBootLoader());
   Create();
+  HoldTimer(form->Timer1);
   form->SetProgramDirectory(QStringLiteral("/opt/kb tools/with blanks"));
   ShowAndWait();
-  EXPECT_TRUE(form->Timer1.isActive() || !launches.empty());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !launches.empty(); }, 5000));
+  // Found: the timer runs, nothing is started yet.
+  EXPECT_EQ(form->Label3->text(), QStringLiteral("Updating..."));
+  ASSERT_TRUE(form->Timer1.isActive());
+  EXPECT_TRUE(launches.empty());
+  EXPECT_TRUE(form->isVisible());
+
+  ASSERT_TRUE(FireTimer(form->Timer1));
   ASSERT_EQ(launches.size(), 1u);
   EXPECT_EQ(launches[0].program, QStringLiteral("mcuprog"));
   // The firmware path travels whole, as one argument.
@@ -123,9 +125,14 @@ TEST_F(WindowTest, BootLoaderAtStartStartsTheBurnerAndCloses) {
 
 TEST_F(WindowTest, FailedLaunchKeepsTheWindowAndRetriesOnTheNextBootLoader) {
   failLaunch = true;
-  Open();
+  Create();
+  HoldTimer(form->Timer1);
+  HoldTimer(form->Timer4);
+  ShowAndWait();
   const std::uint32_t loader = PlugAndWait(MakeBootLoader());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !launches.empty(); }, 5000));
+  EXPECT_TRUE(launches.empty());
+  ASSERT_TRUE(FireTimer(form->Timer1));
+  ASSERT_EQ(launches.size(), 1u);
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(form->Label3->text(), QStringLiteral("Updating..."));
   EXPECT_NE(form->Label3->text(), QStringLiteral("Update OK....."));
@@ -138,8 +145,9 @@ TEST_F(WindowTest, FailedLaunchKeepsTheWindowAndRetriesOnTheNextBootLoader) {
   failLaunch = false;
   UnplugAndWait(loader);
   PlugAndWait(MakeBootLoader());
-  EXPECT_TRUE(form->Timer1.isActive() || launches.size() == 2);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return launches.size() == 2; }, 5000));
+  EXPECT_EQ(launches.size(), 1u);
+  ASSERT_TRUE(FireTimer(form->Timer1));
+  ASSERT_EQ(launches.size(), 2u);
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(form->Label3->text(), QStringLiteral("Update OK....."));
 }
@@ -148,33 +156,48 @@ TEST_F(WindowTest, WholeUpdateWithTheEmulatedKeyboard) {
   auto keyboard = MakeKeyboard(6, 0x0105);
   RestartIntoBootLoaderOnUpdate(keyboard, MakeBootLoader(0x0100));
   bus.Plug(keyboard);
-  Open();
+  Create();
+  HoldTimer(form->Timer1);
+  HoldTimer(form->Timer4);
+  ShowAndWait();
   // Listed and ready.
   ASSERT_EQ(form->DevListBox->count(), 6);
   EXPECT_EQ(form->Label2->text(), QStringLiteral("KB Connect.."));
   EXPECT_EQ(form->Label4->text(), QStringLiteral("KB Firmware  VER=0105"));
+  EXPECT_EQ(form->ColorBtn1->ButtonColor(), clRed);
   ASSERT_TRUE(form->ColorBtn1->isEnabled());
 
+  // Update requested.
   QTest::mouseClick(form->ColorBtn1, Qt::LeftButton);
   EXPECT_EQ(form->Label3->text(), QStringLiteral("Ready Update"));
+  EXPECT_EQ(form->Label2->text(), QStringLiteral("wait a few seconds"));
+  EXPECT_FALSE(form->ColorBtn1->isEnabled());
   EXPECT_EQ(keyboard->ReceivedReports().size(), 6u);
 
-  // The keyboard leaves: "Keyboard remove", then "Not Connect.." a second later.
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return form->Label4->text() == QStringLiteral("Keyboard remove"); }, 5000));
-  // It comes back as the boot loader: "Updating..." and the timer.
-  ASSERT_TRUE(
-      QTest::qWaitFor([&] { return form->Label3->text() == QStringLiteral("Updating..."); }, 5000));
+  // The keyboard leaves and comes back as the boot loader: "Keyboard
+  // remove", "Updating...", the list emptied, both timers running and
+  // nothing started yet.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Label3->text() == QStringLiteral("Updating..."); },
+                              10000));
+  EXPECT_EQ(form->Label4->text(), QStringLiteral("Keyboard remove"));
+  EXPECT_EQ(form->Label2->text(), QStringLiteral("wait a few seconds"));
   EXPECT_EQ(form->DevListBox->count(), 0);
   EXPECT_TRUE(History().contains(QStringLiteral("Device VID=04D9 PID=8022 VER=0100")));
-  EXPECT_TRUE(form->Timer1.isActive() || !launches.empty());
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return form->Label2->text() == QStringLiteral("Not Connect..") || !launches.empty(); },
-      5000));
+  EXPECT_TRUE(form->Timer4.isActive());
+  EXPECT_TRUE(form->Timer1.isActive());
+  EXPECT_TRUE(launches.empty());
 
-  // A second later the burner starts with the firmware beside kbupdate, and
-  // the window closes.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !launches.empty(); }, 5000));
+  // The removal timer: "Not Connect..", the boot loader still awaited.
+  ASSERT_TRUE(FireTimer(form->Timer4));
+  EXPECT_EQ(form->Label2->text(), QStringLiteral("Not Connect.."));
+  EXPECT_EQ(form->Label3->text(), QStringLiteral("Updating..."));
+  EXPECT_TRUE(form->Timer1.isActive());
+  EXPECT_TRUE(launches.empty());
+
+  // The burner timer starts the burner with the firmware beside kbupdate,
+  // and the window closes.
+  ASSERT_TRUE(FireTimer(form->Timer1));
+  ASSERT_EQ(launches.size(), 1u);
   EXPECT_EQ(launches[0].program, QStringLiteral("mcuprog"));
   EXPECT_EQ(launches[0].argument,
             QDir(QCoreApplication::applicationDirPath()).filePath("USBKeyboard.MTP"));
@@ -186,11 +209,13 @@ TEST_F(WindowTest, WholeUpdateWithTheEmulatedKeyboard) {
 TEST_F(WindowTest, KeyboardBackAfterUpdateIsListedButUpdateStaysDisabled) {
   auto keyboard = MakeKeyboard(6);
   const std::uint32_t id = bus.Plug(keyboard);
-  Open();
+  Create();
+  HoldTimer(form->Timer4);
+  ShowAndWait();
   QTest::mouseClick(form->ColorBtn1, Qt::LeftButton);
   ASSERT_EQ(form->Label3->text(), QStringLiteral("Ready Update"));
   UnplugAndWait(id);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Timer4.isActive(); }, 5000));
+  ASSERT_TRUE(FireTimer(form->Timer4));
   EXPECT_EQ(form->Label2->text(), QStringLiteral("Not Connect.."));
   // Back in application mode without passing through the boot loader.
   PlugAndWait(MakeKeyboard(6));

@@ -8,8 +8,11 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -85,6 +88,22 @@ class WindowTest : public testing::Test {
     EXPECT_TRUE(WaitForChanges(before + 1));
   }
 
+  // Keeps one of the window's timers from firing by itself, so that the state
+  // it leaves behind is seen however slow the machine; FireTimer runs it.
+  static void HoldTimer(QTimer& timer) { timer.setInterval(kHeldInterval); }
+
+  // Lets a held, running timer fire now, through the main loop as it would
+  // by itself, and holds it again. False when it was not running or did not
+  // fire.
+  static bool FireTimer(QTimer& timer) {
+    if (!timer.isActive()) return false;
+    QSignalSpy fired(&timer, &QTimer::timeout);
+    timer.setInterval(0);
+    const bool ok = fired.wait(10000);
+    timer.setInterval(kHeldInterval);
+    return ok;
+  }
+
   QStringList History() const {
     QStringList lines;
     for (int i = 0; i < form->HistoryListBox->count(); ++i)
@@ -102,6 +121,8 @@ class WindowTest : public testing::Test {
     bus.ClearWrittenReports();
     return written;
   }
+
+  static constexpr std::chrono::hours kHeldInterval{1};
 
   hidplatform::VirtualHidBus bus;
   hidplatform::ScopedBackend backend{bus};

@@ -48,8 +48,12 @@ class Reader : public testing::Test {
   }
   // Waits until the reader has its read outstanding on the bus.
   void WaitForOutstandingRead() {
-    ASSERT_TRUE(ProcessUntil([&] { return bus.OpenHandleCount() >= 1; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(ProcessUntil([&] { return bus.OutstandingReadCount() == 1; }));
+  }
+  // Waits, without serving it, until the reader is blocked handing a report
+  // or error over to the main thread.
+  void WaitForHandOver() {
+    ASSERT_TRUE(WaitUntil([&] { return device->ReadThread()->HandOverPending(); }));
   }
 
   hidplatform::VirtualHidBus bus;
@@ -124,9 +128,9 @@ TEST_F(Reader, AStopWhileAHandOverWaitsServesItInsteadOfDeadlocking) {
   WaitForOutstandingRead();
   const std::uint8_t report[9] = {5, 1};
   model->SendInputReport(report);
-  // Without running the event loop, the reader is now blocked handing over;
-  // the stop must serve that hand-over and then end the thread.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The reader is blocked handing over; the stop must serve that hand-over
+  // and then end the thread.
+  WaitForHandOver();
   device->SetDataHandler({});
   EXPECT_EQ(device->ReadThread(), nullptr);
   ASSERT_EQ(deliveries.size(), 1u);
@@ -146,10 +150,8 @@ TEST_F(Reader, AnUnpluggedClaimedDeviceReportsReadErrorsUntilDestroyed) {
   ASSERT_TRUE(ProcessUntil([&] { return errors.size() >= 3; }));
   EXPECT_EQ(errors[0], hidplatform::kErrorDeviceNotConnected);
   EXPECT_TRUE(deliveries.empty());
-  owner.reset();  // destruction stops the reader
+  owner.reset();  // destruction stops the reader and waits for its end
   const auto count = errors.size();
-  QCoreApplication::processEvents();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
   QCoreApplication::processEvents();
   EXPECT_EQ(errors.size(), count);
 }
@@ -186,6 +188,43 @@ TEST_F(Reader, AHandlerThatDestroysItsOwnDeviceDoesNotDeadlock) {
   ASSERT_TRUE(ProcessUntil([&] { return deliveries.size() == 1; }));
   EXPECT_EQ(controller->DeviceCount(), 1);  // a fresh object took its place
   EXPECT_FALSE(controller->DeviceAt(0)->Claimed());
+}
+
+// A handler served by a stop's wait may stop or destroy its own device; the
+// outer stop must not use the reader (or device) that the handler let go.
+TEST_F(Reader, AHandlerRunInsideAStopMayStopOrDestroyItsOwnDevice) {
+  enum class Action { kClearHandler, kDestroy };
+  const auto act = [this](Action action) {
+    if (action == Action::kDestroy) {
+      owner.reset();
+    } else {
+      device->SetDataHandler({});
+    }
+  };
+  const std::pair<Action, Action> cases[] = {{Action::kClearHandler, Action::kClearHandler},
+                                             {Action::kClearHandler, Action::kDestroy},
+                                             {Action::kDestroy, Action::kClearHandler}};
+  for (const auto& [outer, inner] : cases) {
+    Claim();
+    int delivered = 0;
+    device->SetDataHandler(hid::THidDataEvent(
+        this, [&, inner](THidDevice*, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+          ++delivered;
+          act(inner);
+        }));
+    WaitForOutstandingRead();
+    const std::uint8_t report[9] = {5, 1};
+    model->SendInputReport(report);
+    WaitForHandOver();
+    act(outer);
+    EXPECT_EQ(delivered, 1);
+    if (owner) {
+      EXPECT_EQ(device->ReadThread(), nullptr);  // no reader started again
+      owner.reset();
+    }
+    ASSERT_EQ(controller->DeviceCount(), 1);
+    EXPECT_FALSE(controller->DeviceAt(0)->Claimed());
+  }
 }
 
 }  // namespace

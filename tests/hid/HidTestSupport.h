@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "emulator/SimpleDeviceModel.h"
@@ -42,6 +43,18 @@ inline bool ProcessUntil(const std::function<bool()>& done,
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+// The same without running the event loop, for a state that the loop would
+// end (a hand-over the main thread would serve).
+inline bool WaitUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "emulator/SimpleDeviceModel.h"
 #include "hid/platform/linux/LinuxHidBackend.h"
 #include "tests/hid/FakeSysfsTree.h"
+#include "tests/support/PermissionBits.h"
 
 namespace hidplatform {
 namespace {
@@ -135,7 +137,8 @@ TEST(LinuxBackend, ReadWriteAccessNeedsTheNodeQueriesDoNot) {
   EXPECT_FALSE(backend.StartRead(query, buffer, 3));
   backend.Close(query);
 
-  if (geteuid() != 0) {  // root opens anything; the mode only binds other users
+  {
+    const testsupport::PermissionBitsBind asAnyUser;
     chmod((dev + "/hidraw1").c_str(), 0);
     EXPECT_EQ(backend.Open(dev + "/hidraw1", Access::kReadWrite), kInvalidHandle);
     EXPECT_EQ(backend.LastError(), kErrorAccessDenied);
@@ -196,6 +199,39 @@ TEST(LinuxBackend, ReadsPrependTheIdWaitInSlicesAndEndOnCloseOrCancel) {
   closer.join();
   EXPECT_FALSE(backend.GetReadResult(reader, bytes));
   EXPECT_EQ(backend.WaitRead(reader, 10000), WaitResult::kCompleted);  // stale handle
+  ::close(feed);
+}
+
+// Opens and writes run on the main thread at every scan and command: a node
+// missing from /dev or refusing writes must not hold it.
+TEST(LinuxBackend, AMissingNodeAndAFullNodeFailWithoutWaiting) {
+  FakeTree tree;
+  const auto descriptor = emulator::SimpleDeviceModel::VendorDescriptor(0, 4, 4);
+  tree.AddUhid("hidraw0", "0003:2C7A:5B1D.0001", descriptor, "0105", FakeTree::Node::kNone);
+  tree.AddUhid("hidraw1", "0003:2C7A:5B1D.0002", descriptor, "0105", FakeTree::Node::kFifo);
+  LinuxHidBackend backend({.root = tree.root.string()});
+  const std::string dev = (tree.root / "dev").string();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(backend.Open(dev + "/hidraw0", Access::kReadWrite), kInvalidHandle);
+  EXPECT_EQ(backend.LastError(), kErrorFileNotFound);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+
+  const Handle rw = backend.Open(dev + "/hidraw1", Access::kReadWrite);
+  ASSERT_NE(rw, kInvalidHandle);
+  const int feed = ::open((dev + "/hidraw1").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(feed, 0);
+  const std::vector<std::uint8_t> chunk(4096, 0);
+  while (::write(feed, chunk.data(), chunk.size()) > 0) {
+  }
+  while (::write(feed, chunk.data(), 1) > 0) {
+  }
+  const std::uint8_t command[4] = {1, 2, 3, 4};
+  std::uint32_t written = 0;
+  const auto writeStart = std::chrono::steady_clock::now();
+  EXPECT_FALSE(backend.Write(rw, command, sizeof command, written));
+  // Well below the second that a full node used to hold the caller.
+  EXPECT_LT(std::chrono::steady_clock::now() - writeStart, std::chrono::milliseconds(500));
+  backend.Close(rw);
   ::close(feed);
 }
 

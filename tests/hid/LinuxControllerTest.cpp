@@ -68,6 +68,27 @@ TEST(LinuxController, WithoutLibudevNothingIsBoundAndNothingIsSeen) {
   EXPECT_EQ(hidplatform::SetupApiRefCount(), 0);
 }
 
+TEST(LinuxController, WithoutAUdevMonitorPeriodicRescansStillSeeChanges) {
+  FakeTree tree;
+  tree.AddUsb("hidraw0", "0003:2C7A:5B1D.0001", SimpleDeviceModel::VendorDescriptor(9, 64, 64), {});
+  hidplatform::LinuxHidBackend backend(
+      {.root = tree.root.string(), .udevLibrary = KB_FAKE_UDEV_WITHOUT_MONITOR});
+  hidplatform::ScopedBackend scope(backend);
+  Recorder recorder;
+  THidDeviceController c(nullptr, true);
+  recorder.BindTo(c);
+  c.SetLoading(false);
+  ASSERT_TRUE(c.HasNotifyWindow());
+  ASSERT_TRUE(ProcessUntil([&] { return c.DeviceCount() == 1; }));
+  // The keyboard restarts as the boot loader; nobody sends a notification.
+  tree.Remove("hidraw0");
+  tree.AddUhid("hidraw1", "0003:04D9:8022.0002", SimpleDeviceModel::VendorDescriptor(0, 64, 64),
+               "0100");
+  ASSERT_TRUE(ProcessUntil([&] { return recorder.Count("arrival:8022") == 1; }));
+  EXPECT_EQ(c.DeviceCount(), 1);
+  EXPECT_EQ(recorder.Count("removal:5B1D"), 1);
+}
+
 TEST(LinuxController, AReaderOverAHidrawNodeDeliversReportsAndSurvivesTheUnplug) {
   FakeTree tree;
   tree.AddUhid("hidraw0", "0003:2C7A:5B1D.0001", SimpleDeviceModel::VendorDescriptor(0, 4, 4),

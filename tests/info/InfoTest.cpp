@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPixmap>
 
+#include <chrono>
 #include <memory>
 
 #include "emulator/SimpleDeviceModel.h"
@@ -31,7 +32,7 @@ emulator::DeviceIdentity BootLoaderIdentity() {
   identity.serialNumber = u"SN-0042";
   identity.reportDescriptor = emulator::SimpleDeviceModel::VendorDescriptor(0, 8, 64);
   identity.languages = {0x0409, 0x0407};
-  identity.indexedStrings = {{1, u"one"}, {42, u"forty-two"}, {255, u"last"}};
+  identity.indexedStrings = {{1, u"one"}, {4, u"four"}, {12, u"twelve"}};
   return identity;
 }
 
@@ -39,8 +40,9 @@ emulator::DeviceIdentity BootLoaderIdentity() {
 // window claims its devices.
 class InfoDeviceTest : public ::testing::Test {
  protected:
-  std::unique_ptr<hid::THidDevice> PlugAndClaim(const emulator::DeviceIdentity& identity) {
-    plugged = bus.Plug(std::make_shared<emulator::SimpleDeviceModel>(identity));
+  std::unique_ptr<hid::THidDevice> PlugAndClaim(const emulator::DeviceIdentity& identity,
+                                                hidplatform::VirtualPlugOptions options = {}) {
+    plugged = bus.Plug(std::make_shared<emulator::SimpleDeviceModel>(identity), options);
     controller = std::make_unique<hid::THidDeviceController>();
     controller->DeviceChange();
     hid::THidDevice* device = nullptr;
@@ -158,7 +160,7 @@ TEST_F(InfoDeviceTest, ShownDialogReadsTheDeviceOnce) {
     EXPECT_EQ(dialog.InputLen->text(), "8");
     EXPECT_EQ(dialog.OutputLen->text(), "40");
     EXPECT_EQ(dialog.FeatureLen->text(), "0");
-    EXPECT_EQ(Items(dialog.DevStrings), (QStringList{"  1) one", " 42) forty-two", "255) last"}));
+    EXPECT_EQ(Items(dialog.DevStrings), (QStringList{"  1) one", "  4) four", " 12) twelve"}));
     std::string english, german;
     hidplatform::GetLocaleName(0x0409, english);
     hidplatform::GetLocaleName(0x0407, german);
@@ -173,6 +175,28 @@ TEST_F(InfoDeviceTest, ShownDialogReadsTheDeviceOnce) {
     return 0;
   });
   EXPECT_TRUE(ran);
+}
+
+// The strings are read on the main thread: not all 255 indices of a device
+// with a few, and not longer than a moment from a slow device.
+TEST_F(InfoDeviceTest, StringReadingIsBoundedInRequestsAndTime) {
+  auto device = PlugAndClaim(BootLoaderIdentity());
+  ASSERT_NE(device, nullptr);
+  auto requests = bus.IndexedStringRequestCount();
+  EXPECT_EQ(ReadDeviceInfo(*device).indexedStrings.size(), 3u);
+  EXPECT_LT(bus.IndexedStringRequestCount() - requests, 64u);
+
+  device.reset();
+  controller.reset();
+  bus.Unplug(plugged);
+  emulator::DeviceIdentity slow = BootLoaderIdentity();
+  for (int index = 1; index <= 255; ++index) slow.indexedStrings[index] = u"s";
+  device = PlugAndClaim(slow, {.stringAnswerDelay = std::chrono::milliseconds(20)});
+  ASSERT_NE(device, nullptr);
+  requests = bus.IndexedStringRequestCount();
+  const DeviceInfo info = ReadDeviceInfo(*device);
+  EXPECT_LT(bus.IndexedStringRequestCount() - requests, 20u);  // 20 would take 400 ms
+  EXPECT_FALSE(info.indexedStrings.empty());
 }
 
 TEST_F(InfoDeviceTest, DeviceWithoutStringsShowsBlanks) {

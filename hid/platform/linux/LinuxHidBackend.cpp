@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,6 +57,9 @@ std::uint32_t ErrorFromErrno(int error) {
 // hidraw keeps 64 reports per open file; the count is fixed.
 constexpr std::uint32_t kHidrawBufferedReports = 64;
 
+// How long a write may wait for a node that has no room.
+constexpr std::chrono::milliseconds kWriteBudget{50};
+
 // A descriptor owned by exactly one object.
 class UniqueFd {
  public:
@@ -84,16 +88,33 @@ class UniqueFd {
 // a thread still waiting in poll() never sees a closed (and maybe reused)
 // descriptor number; Close() wakes it through wake first.
 struct HandleState {
-  SysfsHidNode node;
+  std::shared_ptr<const SysfsHidNode> node;  // shared by the handles of its collections
   std::size_t collection = 0;
   Access access = Access::kQueryOnly;
-  UniqueFd fd;    // the hidraw node; none for query-only handles
+  // The hidraw node; none for query-only handles. Read-write handles open it
+  // at their first write or read: a scan opens every interface read-write
+  // only to learn whether it may, and opening a real node starts the
+  // device's input traffic.
+  UniqueFd fd;
   UniqueFd wake;  // eventfd: Close/CancelRead end a wait in progress
   std::uint32_t inputBuffers = kHidrawBufferedReports;
 
-  std::mutex mutex;  // guards read
+  std::mutex mutex;  // guards read, and the late opening of fd
   PendingRead read;
 
+  // Caller holds mutex.
+  int OpenNode() {
+    if (fd.get() < 0 && access != Access::kQueryOnly) {
+      const int flags = (access == Access::kReadWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
+      fd = UniqueFd(::open(node->DevicePath().c_str(), flags));
+    }
+    return fd.get();
+  }
+
+  bool MakeWake() {
+    if (wake.get() < 0) wake = UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    return wake.get() >= 0;
+  }
   void Wake() {
     const std::uint64_t one = 1;
     if (wake.get() >= 0 && ::write(wake.get(), &one, sizeof one) != sizeof one) {
@@ -110,8 +131,13 @@ struct LinuxHidBackend::Impl {
   std::map<Handle, std::shared_ptr<HandleState>> handles;
   Handle nextHandle = 1;  // never reused, so a stale number never finds another handle
 
+  std::unique_ptr<SysfsNodeCache> nodes;
+
   std::mutex bindMutex;
   std::unique_ptr<Udev> udev;
+  // Where no udev monitor can be made (no netlink in a sandbox), a periodic
+  // timer stands in for its events, so that changes are still seen.
+  UniqueFd rescanTimer;
   UsbStrings usbStrings;
   bool hidAccessBound = false;
 
@@ -126,20 +152,41 @@ struct LinuxHidBackend::Impl {
 LinuxHidBackend::LinuxHidBackend(Options options) : impl_(std::make_unique<Impl>()) {
   impl_->options = std::move(options);
   impl_->root = impl_->options.root.empty() ? fs::path("/") : fs::path(impl_->options.root);
+  impl_->nodes = std::make_unique<SysfsNodeCache>(impl_->root);
 }
 
 LinuxHidBackend::~LinuxHidBackend() = default;
+
+namespace {
+
+constexpr long kRescanIntervalMs = 1000;
+
+UniqueFd PeriodicTimer(long intervalMs) {
+  UniqueFd timer(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
+  const timespec interval{intervalMs / 1000, (intervalMs % 1000) * 1000000};
+  const itimerspec spec{interval, interval};
+  if (timer.get() >= 0 && ::timerfd_settime(timer.get(), 0, &spec, nullptr) != 0) return {};
+  return timer;
+}
+
+}  // namespace
 
 bool LinuxHidBackend::BindEnumeration() {
   std::lock_guard lock(impl_->bindMutex);
   if (impl_->udev) return true;
   impl_->udev = Udev::Bind(impl_->options.udevLibrary, impl_->root);
+  if (impl_->udev && impl_->udev->MonitorFd() < 0) {
+    impl_->rescanTimer = PeriodicTimer(kRescanIntervalMs);
+    // Without any source of changes the binding would watch nothing.
+    if (impl_->rescanTimer.get() < 0) impl_->udev.reset();
+  }
   return impl_->udev != nullptr;
 }
 
 void LinuxHidBackend::ReleaseEnumeration() {
   std::lock_guard lock(impl_->bindMutex);
   impl_->udev.reset();
+  impl_->rescanTimer = UniqueFd();
 }
 
 bool LinuxHidBackend::BindHidAccess() {
@@ -156,12 +203,12 @@ void LinuxHidBackend::ReleaseHidAccess() {
 
 bool LinuxHidBackend::EnumerateInterfaces(std::vector<InterfaceEntry>& out) {
   out.clear();
-  std::vector<SysfsHidNode> nodes;
-  if (!ListHidrawNodes(impl_->root, nodes)) return Fail(kErrorGenFailure);
+  std::vector<std::shared_ptr<const SysfsHidNode>> nodes;
+  if (!impl_->nodes->List(nodes)) return Fail(kErrorGenFailure);
   for (const auto& node : nodes) {
-    const std::size_t collections = node.CollectionCount();
+    const std::size_t collections = node->CollectionCount();
     for (std::size_t i = 0; i < collections; ++i) {
-      out.push_back(InterfaceEntry{node.InterfacePath(i, collections), node.InstanceId(i)});
+      out.push_back(InterfaceEntry{node->InterfacePath(i, collections), node->InstanceId(i)});
     }
   }
   return true;
@@ -170,28 +217,27 @@ bool LinuxHidBackend::EnumerateInterfaces(std::vector<InterfaceEntry>& out) {
 Handle LinuxHidBackend::Open(const std::string& path, Access access) {
   auto state = std::make_shared<HandleState>();
   std::size_t collection = 0;
-  if (!SysfsHidNode::FromInterfacePath(impl_->root, path, state->node, collection)) {
+  state->node = impl_->nodes->FromInterfacePath(path, collection);
+  if (!state->node) {
     Fail(kErrorFileNotFound);
     return kInvalidHandle;
   }
   state->collection = collection;
   state->access = access;
-  if (access != Access::kQueryOnly) {
-    const int flags = (access == Access::kReadWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
-    const std::string device = state->node.DevicePath();
-    state->fd = UniqueFd(::open(device.c_str(), flags));
-    // The /dev node can appear a moment after the sysfs entry that a change
-    // notification announced; give it that moment before settling for less.
-    for (int attempt = 0; state->fd.get() < 0 && errno == ENOENT && attempt < 50; ++attempt) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      state->fd = UniqueFd(::open(device.c_str(), flags));
-    }
-    if (state->fd.get() < 0) {
+  // No retry when the node is missing: the kernel makes the /dev node before
+  // it announces the device, and a sandbox that shows sysfs without /dev
+  // would make every scan wait for every interface.
+  if (access == Access::kReadWrite &&
+      ::faccessat(AT_FDCWD, state->node->DevicePath().c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
+    Fail(ErrorFromErrno(errno));
+    return kInvalidHandle;
+  }
+  if (access == Access::kOverlappedRead) {
+    if (state->OpenNode() < 0) {
       Fail(ErrorFromErrno(errno));
       return kInvalidHandle;
     }
-    state->wake = UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-    if (state->wake.get() < 0) {
+    if (!state->MakeWake()) {
       Fail(kErrorGenFailure);
       return kInvalidHandle;
     }
@@ -219,7 +265,10 @@ void LinuxHidBackend::Close(Handle handle) {
 bool LinuxHidBackend::GetAttributes(Handle handle, Attributes& out) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
-  if (!state->node.ReadAttributes(out)) return Fail(kErrorDeviceNotConnected);
+  // Its /dev node, just found, shows that the device is still there; only
+  // query-only handles look at sysfs again.
+  const bool present = state->access != Access::kQueryOnly || state->node->Present();
+  if (!present || !state->node->ReadAttributes(out)) return Fail(kErrorDeviceNotConnected);
   return true;
 }
 
@@ -229,7 +278,7 @@ std::unique_ptr<PreparsedData> LinuxHidBackend::GetPreparsedData(Handle handle) 
     Fail(kErrorInvalidHandle);
     return nullptr;
   }
-  return std::make_unique<PreparsedData>(state->node.CollectionCaps(state->collection));
+  return std::make_unique<PreparsedData>(state->node->CollectionCaps(state->collection));
 }
 
 namespace {
@@ -245,19 +294,19 @@ bool CopyText(const std::u16string& text, void* buffer, std::size_t bytes) {
 bool LinuxHidBackend::GetManufacturerString(Handle handle, void* buffer, std::size_t bytes) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
-  return CopyText(state->node.Manufacturer(), buffer, bytes);
+  return CopyText(state->node->Manufacturer(), buffer, bytes);
 }
 
 bool LinuxHidBackend::GetProductString(Handle handle, void* buffer, std::size_t bytes) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
-  return CopyText(state->node.Product(), buffer, bytes);
+  return CopyText(state->node->Product(), buffer, bytes);
 }
 
 bool LinuxHidBackend::GetSerialNumberString(Handle handle, void* buffer, std::size_t bytes) {
   auto state = impl_->Find(handle);
   if (!state) return Fail(kErrorInvalidHandle);
-  return CopyText(state->node.SerialNumber(), buffer, bytes);
+  return CopyText(state->node->SerialNumber(), buffer, bytes);
 }
 
 bool LinuxHidBackend::GetIndexedString(Handle handle, std::uint32_t index, void* buffer,
@@ -267,7 +316,7 @@ bool LinuxHidBackend::GetIndexedString(Handle handle, std::uint32_t index, void*
   // Not in sysfs: read from the USB device itself where that is possible.
   int bus = 0;
   int address = 0;
-  if (index > 255 || !state->node.UsbAddress(bus, address)) return Fail(kErrorGenFailure);
+  if (index > 255 || !state->node->UsbAddress(bus, address)) return Fail(kErrorGenFailure);
   std::u16string text;
   if (index == 0) {
     std::vector<std::uint16_t> languages;
@@ -302,21 +351,32 @@ bool LinuxHidBackend::Write(Handle handle, const std::uint8_t* data, std::size_t
   if (state->access != Access::kReadWrite) return Fail(kErrorAccessDenied);
   if (data == nullptr || length == 0) return Fail(kErrorGenFailure);
   // The node was opened non-blocking for polling; a write that would block
-  // waits for room instead of failing half-way.
+  // waits for room instead of failing half-way, but only briefly: writes run
+  // on the main thread, and hidraw's poll says "writable" even while its
+  // writes keep failing.
+  int fd = -1;
+  {
+    std::lock_guard lock(state->mutex);
+    fd = state->OpenNode();
+  }
+  if (fd < 0) return Fail(ErrorFromErrno(errno));
+  const auto deadline = std::chrono::steady_clock::now() + kWriteBudget;
   for (;;) {
-    const ssize_t n = ::write(state->fd.get(), data, length);
+    const ssize_t n = ::write(fd, data, length);
     if (n >= 0) {
       if (static_cast<std::size_t>(n) != length) return Fail(kErrorGenFailure);
       written = static_cast<std::uint32_t>(n);
       return true;
     }
     if (errno == EINTR) continue;
-    if (errno == EAGAIN) {
-      pollfd p{state->fd.get(), POLLOUT, 0};
-      if (::poll(&p, 1, 1000) > 0 && (p.revents & POLLOUT) != 0) continue;
-      return Fail(kErrorGenFailure);
+    if (errno != EAGAIN) return Fail(ErrorFromErrno(errno));
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return Fail(kErrorGenFailure);
+    pollfd p{fd, POLLOUT, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));  // no spinning on a false "ready"
     }
-    return Fail(ErrorFromErrno(errno));
   }
 }
 
@@ -327,7 +387,9 @@ bool LinuxHidBackend::StartRead(Handle handle, std::uint8_t* buffer, std::size_t
   if (buffer == nullptr || length == 0) return Fail(kErrorGenFailure);
   std::lock_guard lock(state->mutex);
   if (state->read.Outstanding()) return Fail(kErrorGenFailure);
-  if (!state->node.Present()) return Fail(kErrorDeviceNotConnected);
+  if (!state->node->Present()) return Fail(kErrorDeviceNotConnected);
+  if (state->OpenNode() < 0) return Fail(ErrorFromErrno(errno));
+  if (!state->MakeWake()) return Fail(kErrorGenFailure);
   std::uint64_t drained = 0;
   while (::read(state->wake.get(), &drained, sizeof drained) == sizeof drained) {
   }
@@ -361,7 +423,7 @@ WaitResult LinuxHidBackend::WaitRead(Handle handle, int timeoutMs) {
     if (ready == 0) return WaitResult::kTimedOut;
     if ((fds[0].revents & POLLIN) != 0) {
       // Reports of the node's other collections are not this interface's.
-      const bool withIds = state->node.UsesReportIds();
+      const bool withIds = state->node->UsesReportIds();
       std::uint8_t* target = withIds ? report.data() : report.data() + 1;
       const ssize_t n = ::read(state->fd.get(), target, report.size() - 1);
       if (n < 0) {
@@ -373,7 +435,7 @@ WaitResult LinuxHidBackend::WaitRead(Handle handle, int timeoutMs) {
       if (!withIds) {
         report[0] = 0;  // reads hand over the report id first, 0 without ids
         ++size;
-      } else if (n > 0 && !state->node.OwnsReport(state->collection, report[0])) {
+      } else if (n > 0 && !state->node->OwnsReport(state->collection, report[0])) {
         continue;
       }
       if (n == 0) size = 0;
@@ -413,12 +475,21 @@ std::uint32_t LinuxHidBackend::LastError() {
 
 int LinuxHidBackend::ChangeNotificationFd() {
   std::lock_guard lock(impl_->bindMutex);
-  return impl_->udev ? impl_->udev->MonitorFd() : -1;
+  if (!impl_->udev) return -1;
+  return impl_->rescanTimer.get() >= 0 ? impl_->rescanTimer.get() : impl_->udev->MonitorFd();
 }
 
 void LinuxHidBackend::DrainChangeNotifications() {
   std::lock_guard lock(impl_->bindMutex);
-  if (impl_->udev) impl_->udev->DrainMonitor();
+  if (!impl_->udev) return;
+  if (impl_->rescanTimer.get() >= 0) {
+    std::uint64_t expirations = 0;
+    if (::read(impl_->rescanTimer.get(), &expirations, sizeof expirations) < 0) {
+      // Not expired yet (EAGAIN): nothing to drain.
+    }
+    return;
+  }
+  impl_->udev->DrainMonitor();
 }
 
 }  // namespace hidplatform

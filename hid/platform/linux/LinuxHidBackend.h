@@ -1,6 +1,6 @@
 // The Linux backend: sysfs for identity, strings and report descriptors,
 // /dev/hidraw for reports, libudev (bound at run time) for change
-// notifications.
+// notifications, or a rescan every second where libudev can make no monitor.
 #pragma once
 
 #include <cstdint>

@@ -2,8 +2,12 @@
 
 #include "hid/platform/TextEncoding.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -78,6 +82,8 @@ bool SysfsHidNode::Load(const fs::path& root, const std::string& nodeName) {
   if (nodeName.rfind("hidraw", 0) != 0 || nodeName.find('/') != std::string::npos) return false;
   root_ = root;
   nodeName_ = nodeName;
+  link_ = DeviceLink(root, nodeName);
+  devicePath_ = ((root / "dev").lexically_normal() / nodeName).string();
   std::error_code ec;
   hidDir_ = fs::canonical(root / "sys" / "class" / "hidraw" / nodeName / "device", ec);
   if (ec) return false;
@@ -140,27 +146,15 @@ bool SysfsHidNode::Load(const fs::path& root, const std::string& nodeName) {
   return true;
 }
 
-bool SysfsHidNode::FromInterfacePath(const fs::path& root, const std::string& path,
-                                     SysfsHidNode& node, std::size_t& collection) {
-  std::string nodePath = path;
-  collection = 0;
-  const auto suffix = path.rfind(kColSuffix);
-  if (suffix != std::string::npos) {
-    unsigned number = 0;
-    const char* begin = path.data() + suffix + std::char_traits<char>::length(kColSuffix);
-    auto [end, error] = std::from_chars(begin, path.data() + path.size(), number);
-    if (error != std::errc() || end != path.data() + path.size() || number == 0) return false;
-    collection = number - 1;
-    nodePath = path.substr(0, suffix);
-  }
-  const fs::path asPath(nodePath);
-  if (asPath.parent_path() != (root / "dev").lexically_normal()) return false;
-  if (!node.Load(root, asPath.filename().string())) return false;
-  return collection < node.CollectionCount();
+std::string SysfsHidNode::DeviceLink(const fs::path& root, const std::string& nodeName) {
+  const std::string classDir = (root / "sys" / "class" / "hidraw").string();
+  return DeviceLinkAt(AT_FDCWD, classDir + "/" + nodeName);
 }
 
-std::string SysfsHidNode::DevicePath() const {
-  return ((root_ / "dev").lexically_normal() / nodeName_).string();
+std::string SysfsHidNode::DeviceLinkAt(int classDir, const std::string& nodeName) {
+  char target[PATH_MAX];
+  const ssize_t n = ::readlinkat(classDir, (nodeName + "/device").c_str(), target, sizeof target);
+  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
 std::size_t SysfsHidNode::CollectionCount() const {
@@ -184,7 +178,7 @@ bool SysfsHidNode::Present() const {
 }
 
 bool SysfsHidNode::ReadAttributes(Attributes& out) const {
-  if (!identified_ || !Present()) return false;
+  if (!identified_) return false;
   out = attributes_;
   return true;
 }
@@ -206,11 +200,28 @@ bool SysfsHidNode::OwnsReport(std::size_t collection, std::uint8_t reportId) con
   return owner && *owner == collection;
 }
 
-bool ListHidrawNodes(const fs::path& root, std::vector<SysfsHidNode>& out) {
+SysfsNodeCache::SysfsNodeCache(fs::path root)
+    : root_(std::move(root)), devPrefix_((root_ / "dev").lexically_normal().string() + "/") {}
+
+std::shared_ptr<const SysfsHidNode> SysfsNodeCache::Node(const std::string& name,
+                                                         const std::string& link) {
+  {
+    std::lock_guard lock(mutex_);
+    auto it = nodes_.find(name);
+    if (it != nodes_.end() && it->second->Link() == link) return it->second;
+  }
+  auto node = std::make_shared<SysfsHidNode>();
+  if (!node->Load(root_, name)) return nullptr;
+  std::lock_guard lock(mutex_);
+  nodes_[name] = node;
+  return node;
+}
+
+bool SysfsNodeCache::List(std::vector<std::shared_ptr<const SysfsHidNode>>& out) {
   out.clear();
   std::error_code ec;
-  const fs::path classDir = root / "sys" / "class" / "hidraw";
-  if (!fs::exists(root / "sys" / "class", ec)) return false;
+  const fs::path classDir = root_ / "sys" / "class" / "hidraw";
+  if (!fs::exists(root_ / "sys" / "class", ec)) return false;
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(classDir, ec)) {
     names.push_back(entry.path().filename().string());
@@ -219,11 +230,48 @@ bool ListHidrawNodes(const fs::path& root, std::vector<SysfsHidNode>& out) {
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
     return NodeNumber(a) < NodeNumber(b);
   });
+  // Links read relative to the class directory: a path walk of two steps.
+  const int classFd = ::open(classDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::unordered_map<std::string, std::shared_ptr<const SysfsHidNode>> present;
   for (const auto& name : names) {
-    SysfsHidNode node;
-    if (node.Load(root, name)) out.push_back(std::move(node));
+    const std::string link = SysfsHidNode::DeviceLinkAt(classFd, name);
+    if (link.empty()) continue;
+    if (auto node = Node(name, link)) {
+      present[name] = node;
+      out.push_back(std::move(node));
+    }
   }
+  if (classFd >= 0) ::close(classFd);
+  std::lock_guard lock(mutex_);
+  nodes_ = std::move(present);  // nodes that went are forgotten
   return true;
+}
+
+std::shared_ptr<const SysfsHidNode> SysfsNodeCache::FromInterfacePath(const std::string& path,
+                                                                      std::size_t& collection) {
+  collection = 0;
+  if (path.compare(0, devPrefix_.size(), devPrefix_) != 0) return nullptr;
+  std::string name = path.substr(devPrefix_.size());
+  const auto suffix = name.rfind(kColSuffix);
+  if (suffix != std::string::npos) {
+    unsigned number = 0;
+    const char* begin = name.data() + suffix + std::char_traits<char>::length(kColSuffix);
+    auto [end, error] = std::from_chars(begin, name.data() + name.size(), number);
+    if (error != std::errc() || end != name.data() + name.size() || number == 0) return nullptr;
+    collection = number - 1;
+    name.resize(suffix);
+  }
+  if (name.rfind("hidraw", 0) != 0 || name.find('/') != std::string::npos) return nullptr;
+  std::shared_ptr<const SysfsHidNode> node;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = nodes_.find(name);
+    if (it != nodes_.end()) node = it->second;
+  }
+  // A path the last listing did not see (or a node that went since) is read now.
+  if (!node) node = Node(name, SysfsHidNode::DeviceLink(root_, name));
+  if (!node || collection >= node->CollectionCount()) return nullptr;
+  return node;
 }
 
 }  // namespace hidplatform

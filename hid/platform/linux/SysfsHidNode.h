@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "hid/platform/HidBackend.h"
@@ -19,12 +22,14 @@ class SysfsHidNode {
   // Reads the node's sysfs entry under root ("hidraw3"); false when it is
   // not there or has no HID device.
   bool Load(const std::filesystem::path& root, const std::string& nodeName);
-  // Parses an interface path made by InterfacePath back into its node and
-  // collection.
-  static bool FromInterfacePath(const std::filesystem::path& root, const std::string& path,
-                                SysfsHidNode& node, std::size_t& collection);
+  // Where the node's "device" link points: names the HID device behind the
+  // node, empty when there is none.
+  static std::string DeviceLink(const std::filesystem::path& root, const std::string& nodeName);
+  // The same, relative to an open descriptor of the hidraw class directory.
+  static std::string DeviceLinkAt(int classDir, const std::string& nodeName);
+  const std::string& Link() const { return link_; }
 
-  std::string DevicePath() const;
+  const std::string& DevicePath() const { return devicePath_; }
   // At least 1: a node whose descriptor cannot be parsed is still listed.
   std::size_t CollectionCount() const;
   // The node itself when it has one collection, else the node with "&colNN".
@@ -35,6 +40,8 @@ class SysfsHidNode {
   // The HID device is still in sysfs.
   bool Present() const;
 
+  // False when sysfs gave no vendor and product (whether the device is still
+  // there is Present's question).
   bool ReadAttributes(Attributes& out) const;
   Capabilities CollectionCaps(std::size_t collection) const;
   bool UsesReportIds() const;
@@ -53,6 +60,8 @@ class SysfsHidNode {
  private:
   std::filesystem::path root_;
   std::string nodeName_;
+  std::string link_;
+  std::string devicePath_;  // "<root>/dev/<node>"
   std::filesystem::path hidDir_;
   std::uint32_t sequence_ = 0;
   int usbBus_ = -1;
@@ -65,8 +74,31 @@ class SysfsHidNode {
   std::optional<ParsedDescriptor> parsed_;
 };
 
-// Every hidraw node under root, in node-number order; false when the class
-// directory cannot be read at all (no sysfs).
-bool ListHidrawNodes(const std::filesystem::path& root, std::vector<SysfsHidNode>& out);
+// The hidraw nodes under root as last read, by name. A node is read again
+// only when its device link changed: the HID device's directory is named
+// with a sequence number the kernel never reuses, and its identity, strings
+// and descriptor do not change while it exists. So a rescan reads one link
+// per node instead of all its files.
+class SysfsNodeCache {
+ public:
+  explicit SysfsNodeCache(std::filesystem::path root);
+
+  // Every hidraw node present, in node-number order; false when the class
+  // directory cannot be read at all (no sysfs).
+  bool List(std::vector<std::shared_ptr<const SysfsHidNode>>& out);
+  // The node and collection of an interface path made by InterfacePath, as
+  // the last List saw it (read now when it did not); null when there is none.
+  std::shared_ptr<const SysfsHidNode> FromInterfacePath(const std::string& path,
+                                                        std::size_t& collection);
+
+ private:
+  // The cached node when its link is still `link`, else a fresh read.
+  std::shared_ptr<const SysfsHidNode> Node(const std::string& name, const std::string& link);
+
+  std::filesystem::path root_;
+  std::string devPrefix_;  // "<root>/dev/"
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::shared_ptr<const SysfsHidNode>> nodes_;
+};
 
 }  // namespace hidplatform

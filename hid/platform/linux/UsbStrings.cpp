@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace hidplatform {
 
@@ -26,7 +27,20 @@ namespace {
 constexpr std::uint8_t kDeviceToHost = 0x80;
 constexpr std::uint8_t kGetDescriptor = 0x06;
 constexpr std::uint16_t kStringDescriptor = 0x03;
-constexpr unsigned kTimeoutMs = 1000;
+// A device answers a string request within a few milliseconds, and the
+// caller is the main thread.
+constexpr unsigned kTimeoutMs = 50;
+constexpr int kLibusbErrorTimeout = -7;
+// A device that let a request time out is not asked again for a while: the
+// dialog's further requests to it fail at once instead of waiting each.
+constexpr auto kQuietAfterTimeout = std::chrono::seconds(5);
+// The language list is asked before every string; kept briefly, it is asked
+// once per dialog.
+constexpr auto kLanguagesKept = std::chrono::seconds(2);
+
+int DeviceKey(int bus, int address) {
+  return (bus << 8) | (address & 0xFF);
+}
 
 }  // namespace
 
@@ -64,6 +78,12 @@ bool UsbStrings::Bind() {
 bool UsbStrings::Descriptor(int bus, int address, std::uint8_t index, std::uint16_t language,
                             std::vector<std::uint16_t>& units) {
   if (!Bind()) return false;
+  const int key = DeviceKey(bus, address);
+  const auto now = std::chrono::steady_clock::now();
+  if (auto quiet = quietUntil_.find(key); quiet != quietUntil_.end()) {
+    if (now < quiet->second) return false;
+    quietUntil_.erase(quiet);
+  }
   void** list = nullptr;
   const ssize_t count = api_->libusb_get_device_list(context_, &list);
   if (count < 0) return false;
@@ -82,6 +102,7 @@ bool UsbStrings::Descriptor(int bus, int address, std::uint8_t index, std::uint1
                                     static_cast<std::uint16_t>((kStringDescriptor << 8) | index),
                                     language, buffer, sizeof buffer, kTimeoutMs);
   api_->libusb_close(handle);
+  if (n == kLibusbErrorTimeout) quietUntil_[key] = now + kQuietAfterTimeout;
   // bLength, bDescriptorType (3), then UTF-16LE units.
   if (n < 2 || buffer[1] != kStringDescriptor) return false;
   const int length = std::min<int>(n, buffer[0]);
@@ -94,13 +115,25 @@ bool UsbStrings::Descriptor(int bus, int address, std::uint8_t index, std::uint1
 
 bool UsbStrings::Languages(int bus, int address, std::vector<std::uint16_t>& out) {
   std::lock_guard lock(mutex_);
-  return Descriptor(bus, address, 0, 0, out) && !out.empty();
+  return CachedLanguages(bus, address, out);
+}
+
+bool UsbStrings::CachedLanguages(int bus, int address, std::vector<std::uint16_t>& out) {
+  const auto now = std::chrono::steady_clock::now();
+  auto& cached = languages_[DeviceKey(bus, address)];
+  if (now - cached.read > kLanguagesKept || cached.ids.empty()) {
+    cached.ids.clear();
+    if (!Descriptor(bus, address, 0, 0, cached.ids)) cached.ids.clear();
+    cached.read = now;
+  }
+  out = cached.ids;
+  return !out.empty();
 }
 
 bool UsbStrings::String(int bus, int address, std::uint8_t index, std::u16string& out) {
   std::lock_guard lock(mutex_);
   std::vector<std::uint16_t> languages;
-  if (index == 0 || !Descriptor(bus, address, 0, 0, languages) || languages.empty()) return false;
+  if (index == 0 || !CachedLanguages(bus, address, languages)) return false;
   std::vector<std::uint16_t> units;
   if (!Descriptor(bus, address, index, languages.front(), units) || units.empty()) return false;
   out.assign(units.begin(), units.end());

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <thread>
 
 namespace hidplatform {
 namespace {
@@ -193,6 +194,18 @@ std::size_t VirtualHidBus::OpenHandleCount() const {
   return handles_.size();
 }
 
+std::size_t VirtualHidBus::OutstandingReadCount() const {
+  std::lock_guard lock(mutex_);
+  std::size_t count = 0;
+  for (const auto& [handle, state] : handles_) count += state->read.Outstanding() ? 1 : 0;
+  return count;
+}
+
+std::uint64_t VirtualHidBus::IndexedStringRequestCount() const {
+  std::lock_guard lock(mutex_);
+  return indexedStringRequests_;
+}
+
 std::uint64_t VirtualHidBus::OpenCallCount() const {
   std::lock_guard lock(mutex_);
   return openCalls_;
@@ -328,6 +341,13 @@ bool VirtualHidBus::GetSerialNumberString(Handle handle, void* buffer, std::size
 
 bool VirtualHidBus::GetIndexedString(Handle handle, std::uint32_t index, void* buffer,
                                      std::size_t bytes) {
+  std::chrono::milliseconds delay{0};
+  {
+    std::lock_guard lock(mutex_);
+    ++indexedStringRequests_;
+    if (HandleState* state = UsableHandle(handle)) delay = state->device->options.stringAnswerDelay;
+  }
+  if (delay.count() > 0) std::this_thread::sleep_for(delay);
   std::lock_guard lock(mutex_);
   HandleState* state = UsableHandle(handle);
   if (state == nullptr) return false;

@@ -5,6 +5,7 @@
 // as a Windows host lists them. Every successful write is recorded.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -29,6 +30,8 @@ struct VirtualPlugOptions {
   bool failOpen = false;
   // True: GetAttributes fails (the device "cannot be identified").
   bool failAttributes = false;
+  // How long each indexed-string request takes (a slow device).
+  std::chrono::milliseconds stringAnswerDelay{0};
 };
 
 class VirtualHidBus : public HidBackend {
@@ -70,8 +73,12 @@ class VirtualHidBus : public HidBackend {
 
   // --- Observation ---
   std::size_t OpenHandleCount() const;
+  // Reads started and not yet ended, over all handles.
+  std::size_t OutstandingReadCount() const;
   // Successful Open calls since construction.
   std::uint64_t OpenCallCount() const;
+  // GetIndexedString calls since construction.
+  std::uint64_t IndexedStringRequestCount() const;
   bool IsEnumerationBound() const;
   bool IsHidAccessBound() const;
 
@@ -126,6 +133,7 @@ class VirtualHidBus : public HidBackend {
   std::uint32_t nextInstance_ = 1;
   Handle nextHandle_ = 1;
   std::uint64_t openCalls_ = 0;
+  std::uint64_t indexedStringRequests_ = 0;
   bool failBindEnumeration_ = false;
   bool failBindHidAccess_ = false;
   bool failEnumeration_ = false;

@@ -82,10 +82,10 @@ check_node_versions() {
 # The node among the given ones whose descriptor declares report id 9 with
 # an output report (85 09 ... 91).
 command_node() {
-  local node
+  local node descriptor
   for node in "$@"; do
-    if od -An -tx1 -v "/sys/class/hidraw/${node##*/}/device/report_descriptor" | tr -d '\n' |
-      grep -q '85 09.* 91'; then
+    descriptor=$(od -An -tx1 -v "/sys/class/hidraw/${node##*/}/device/report_descriptor" | tr -d '\n')
+    if [[ $descriptor == *'85 09'*' 91'* ]]; then
       echo "$node"
       return
     fi
@@ -119,11 +119,19 @@ start_display() {
   poll 30 0.1 test -S /tmp/.X11-unix/X1 || fail "Xvfb did not start (see xvfb.log)"
 }
 
+# The first window named like the update window, once one is shown. The
+# list is read whole: head -n1 could make xdotool die of SIGPIPE.
+update_window_id() {
+  local ids
+  ids=$(timeout 90 xdotool search --sync --onlyvisible --name '^MVR508_UP2$')
+  echo "${ids%%$'\n'*}"
+}
+
 # Waits for the update window and sets window_x, window_y (screen position
 # of its client area).
 wait_window() {
   local id geometry
-  id=$(timeout 90 xdotool search --sync --onlyvisible --name '^MVR508_UP2$' | head -n1)
+  id=$(update_window_id)
   [[ -n $id ]] || fail "the update window did not appear (see kbupdate.log)"
   geometry=$(xdotool getwindowgeometry --shell "$id")
   window_x=$(sed -n 's/^X=//p' <<<"$geometry")
@@ -147,7 +155,7 @@ start_screenshots() {
   mkdir -p /tmp/shots
   (
     id=${window_id:-}
-    [[ -n $id ]] || id=$(timeout 90 xdotool search --sync --onlyvisible --name '^MVR508_UP2$' | head -n1)
+    [[ -n $id ]] || id=$(update_window_id)
     n=0
     while [[ -n $id ]] && xwd -id "$id" -silent -out "/tmp/shots/$n.xwd" 2>/dev/null; do
       echo "$n" >/tmp/shots/last
@@ -305,7 +313,10 @@ check_flash() {
   local flash=$1 image=$2 size
   size=$(stat -c %s "$image")
   cmp -n "$size" "$flash" "$image" >/dev/null || fail "flash differs from the image"
-  if tail -c +$((size + 1)) "$flash" | head -c $((240 * 256 - size)) | tr -d '\377' | grep -q .; then
-    fail "flash holds more than the image"
-  fi
+  # Counted whole: grep -q would end the pipeline early, and under pipefail
+  # the writers' SIGPIPE would make a dirty flash look clean.
+  local dirty
+  dirty=$(dd if="$flash" iflag=skip_bytes,count_bytes skip="$size" count=$((240 * 256 - size)) \
+    status=none | tr -d '\377' | wc -c)
+  [[ $dirty -eq 0 ]] || fail "flash holds more than the image ($dirty bytes not erased)"
 }
