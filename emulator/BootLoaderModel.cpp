@@ -1,6 +1,7 @@
 #include "emulator/BootLoaderModel.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace emulator {
 
@@ -21,6 +22,12 @@ std::span<const std::uint8_t> Body(const Frame& frame) {
 std::span<std::uint8_t> Data(Frame& frame) {
   return std::span<std::uint8_t>(frame).subspan(proto::kDataAt);
 }
+// Sequence numbers run 1..255: a lies in the half of the circle before b.
+bool OlderThan(std::uint8_t a, std::uint8_t b) {
+  const int distance = ((b - 1) - (a - 1) + 255) % 255;
+  return distance > 0 && distance < 128;
+}
+
 Frame Answer(const Frame& request, Status status) {
   return proto::MakeAnswer(request[proto::kCommandAt], request[proto::kSequenceAt], status);
 }
@@ -39,7 +46,46 @@ Clock::time_point NextSlot(Clock::time_point handedOver, Clock::time_point previ
 
 }  // namespace
 
-BootLoaderModel::BootLoaderModel() : code_(kCodeBytes, 0xFF), option_(proto::kOptionSize, 0xFF) {
+BootLoaderModel::Operation BootLoaderModel::OperationOf(std::uint8_t command) {
+  switch (static_cast<Command>(command & ~proto::kAnswerFlag)) {
+    case Command::kIdentify:
+      return Operation::kIdentify;
+    case Command::kErase:
+      return Operation::kErase;
+    case Command::kWriteStart:
+    case Command::kData:
+      return Operation::kWrite;
+    case Command::kStreamStatus:
+      return Operation::kStreamStatus;
+    case Command::kVerify:
+      return Operation::kVerify;
+    case Command::kWriteOption:
+      return Operation::kWriteOption;
+    case Command::kWriteRecord:
+      return Operation::kRecord;
+    case Command::kStart:
+      return Operation::kStart;
+  }
+  return Operation::kAny;
+}
+
+BootLoaderModel::Flash BootLoaderModel::ErasedFlash() {
+  return {std::vector<std::uint8_t>(kCodeBytes, 0xFF),
+          std::vector<std::uint8_t>(proto::kOptionSize, 0xFF),
+          std::vector<std::uint8_t>(proto::kRecordSize, 0xFF)};
+}
+
+bool BootLoaderModel::HoldsValidImage(const Flash& flash) {
+  return proto::RecordMatches(flash.record, flash.code, flash.option, proto::kPageSize);
+}
+
+BootLoaderModel::BootLoaderModel(Flash flash)
+    : code_(std::move(flash.code)),
+      option_(std::move(flash.option)),
+      record_(std::move(flash.record)) {
+  if (code_.size() != kCodeBytes || option_.size() != proto::kOptionSize ||
+      record_.size() != proto::kRecordSize)
+    throw std::invalid_argument("the flash does not fit the boot loader's geometry");
   identity_.vendorId = proto::kVendorId;
   identity_.productId = proto::kProductId;
   identity_.versionNumber = kLoaderVersion;
@@ -69,6 +115,8 @@ void BootLoaderModel::Attach(DeviceHost* host) {
   std::lock_guard lock(mutex_);
   stream_ = {};
   lastRequest_.reset();
+  newestSequence_.reset();
+  started_ = false;
 }
 
 void BootLoaderModel::SetTiming(const Timing& timing) {
@@ -100,6 +148,21 @@ bool BootLoaderModel::FaultStruck() const {
 void BootLoaderModel::SetStartHandler(std::function<void(std::uint16_t)> handler) {
   std::lock_guard lock(mutex_);
   startHandler_ = std::move(handler);
+}
+
+void BootLoaderModel::SetApplicationModel(std::shared_ptr<DeviceModel> application) {
+  std::lock_guard lock(mutex_);
+  application_ = std::move(application);
+}
+
+BootLoaderModel::Flash BootLoaderModel::FlashContents() const {
+  std::lock_guard lock(mutex_);
+  return {code_, option_, record_};
+}
+
+bool BootLoaderModel::HoldsValidImage() const {
+  std::lock_guard lock(mutex_);
+  return proto::RecordMatches(record_, code_, option_, proto::kPageSize);
 }
 
 std::vector<std::uint8_t> BootLoaderModel::CodeFlash() const {
@@ -176,19 +239,26 @@ void BootLoaderModel::OnOutputReport(std::span<const std::uint8_t> report) {
   }
   // The report needs its time on the link before the device sees it.
   if (arrival != Clock::time_point{}) std::this_thread::sleep_until(arrival);
-  if (report.size() < proto::kReportSize || report[0] != proto::kReportId) return;
+  if (report.size() < proto::kReportSize ||
+      (report[0] != proto::kReportId && report[0] != proto::kDataReportId))
+    return;
+  const bool isData = report[0] == proto::kDataReportId;
   Frame request{};
   std::copy_n(report.begin() + 1, proto::kFrameSize, request.begin());
 
   Outcome out;
   std::function<void(std::uint16_t)> startHandler;
+  std::shared_ptr<DeviceModel> comeBackAs;
   std::uint16_t version = 0;
   {
     std::lock_guard lock(mutex_);
-    if (stalled_) return;
-    Handle(request, out);
+    // A device that started its firmware is no longer the boot loader.
+    if (stalled_ || started_) return;
+    Handle(request, isData, out);
     if (out.start) {
+      started_ = true;
       startHandler = startHandler_;
+      comeBackAs = application_;
       version = VersionLocked();
     }
   }
@@ -201,27 +271,37 @@ void BootLoaderModel::OnOutputReport(std::span<const std::uint8_t> report) {
       std::lock_guard lock(hostMutex_);
       host = host_;
     }
-    if (host != nullptr) host->Reenumerate(nullptr);
+    if (host != nullptr) host->Reenumerate(out.disconnect ? nullptr : comeBackAs);
   } else if (out.start) {
     startHandler(version);
   }
 }
 
-void BootLoaderModel::Handle(const Frame& request, Outcome& out) {
-  if (!proto::FrameIntact(request)) {
+void BootLoaderModel::Handle(const Frame& request, bool isData, Outcome& out) {
+  const auto command = isData ? Command::kData : static_cast<Command>(request[proto::kCommandAt]);
+  if (command != Command::kData && !proto::FrameIntact(request)) {
     out.answer = Answer(request, Status::kBadFrame);
     proto::SealFrame(*out.answer);
     return;
   }
-  const auto command = static_cast<Command>(request[proto::kCommandAt]);
+  const std::uint8_t sequence = request[proto::kSequenceAt];
+  if (command == Command::kIdentify) {
+    newestSequence_ = sequence;
+  } else if (command != Command::kData) {
+    // A late copy of an earlier request is not carried out again.
+    if (newestSequence_ && OlderThan(sequence, *newestSequence_)) return;
+    newestSequence_ = sequence;
+  }
   const std::span<const std::uint8_t> key(request.data(), proto::kCrcOffset);
-  if (command != Command::kData && command != Command::kIdentify && lastRequest_ &&
+  if (command != Command::kData && command != Command::kIdentify &&
+      command != Command::kStreamStatus && lastRequest_ &&
       std::equal(key.begin(), key.end(), lastRequest_->begin())) {
     // The host did not get our answer: repeat it, do not execute again.
     out.answer = lastAnswer_;
   } else {
-    // Any command but data ends a write stream that is still open.
-    if (command != Command::kData) stream_.active = false;
+    // Any command but data and the status query ends a write stream that is
+    // still open.
+    if (command != Command::kData && command != Command::kStreamStatus) stream_.active = false;
     switch (command) {
       case Command::kIdentify: {
         lastRequest_.reset();
@@ -238,6 +318,7 @@ void BootLoaderModel::Handle(const Frame& request, Outcome& out) {
         isp::PutU16(data, 10, kLoaderVersion);
         data[12] = proto::kMaxErasePages;
         data[13] = proto::kMaxVerifyPages;
+        isp::PutU16(data, 14, proto::kVersionsSpoken);
         out.answer = answer;
         break;
       }
@@ -259,6 +340,12 @@ void BootLoaderModel::Handle(const Frame& request, Outcome& out) {
       case Command::kStart:
         HandleStart(request, out);
         break;
+      case Command::kWriteRecord:
+        HandleWriteRecord(request, out);
+        break;
+      case Command::kStreamStatus:
+        HandleStreamStatus(request, out);
+        break;
       default:
         out.answer = Answer(request, Status::kBadCommand);
         break;
@@ -272,40 +359,20 @@ void BootLoaderModel::Handle(const Frame& request, Outcome& out) {
   }
   if (!out.answer) return;
   // Faults on the answer: which operation and page it belongs to.
-  Operation operation = Operation::kAny;
+  const Operation operation = OperationOf(static_cast<std::uint8_t>(command));
   std::optional<std::uint32_t> firstPage;
   std::uint32_t pages = 1;
-  switch (command) {
-    case Command::kIdentify:
-      operation = Operation::kIdentify;
-      break;
-    case Command::kErase:
-      operation = Operation::kErase;
-      firstPage = isp::GetU16(Body(request), 0);
-      pages = isp::GetU16(Body(request), 2);
-      break;
-    case Command::kWriteStart:
-      operation = Operation::kWrite;
-      break;
-    case Command::kData: {
-      operation = Operation::kWrite;
-      // The acknowledgement belongs to the last page it completes.
-      const std::uint32_t acked = isp::GetU24(Data(*out.answer), 0);
-      if (acked > 0)
-        firstPage = stream_.firstPage + (acked - 1) / static_cast<std::uint32_t>(proto::kPageSize);
-      break;
-    }
-    case Command::kVerify:
-      operation = Operation::kVerify;
-      firstPage = isp::GetU16(Body(request), 0);
-      pages = Body(request)[2];
-      break;
-    case Command::kWriteOption:
-      operation = Operation::kWriteOption;
-      break;
-    case Command::kStart:
-      operation = Operation::kStart;
-      break;
+  if (command == Command::kErase) {
+    firstPage = isp::GetU16(Body(request), 0);
+    pages = isp::GetU16(Body(request), 2);
+  } else if (command == Command::kData) {
+    // The acknowledgement belongs to the last page it completes.
+    const std::uint32_t acked = isp::GetU24(Data(*out.answer), 0);
+    if (acked > 0)
+      firstPage = stream_.firstPage + (acked - 1) / static_cast<std::uint32_t>(proto::kPageSize);
+  } else if (command == Command::kVerify) {
+    firstPage = isp::GetU16(Body(request), 0);
+    pages = Body(request)[2];
   }
   auto strikes = [&](FaultKind kind) {
     if (!firstPage) return Strikes(operation, std::nullopt, kind);
@@ -333,6 +400,7 @@ void BootLoaderModel::HandleErase(const Frame& request, Outcome& out) {
     out.answer = Answer(request, Status::kBadArgument);
     return;
   }
+  EraseRecord();
   for (std::uint32_t page = first; page < first + count; ++page) {
     if (Strikes(Operation::kErase, page, FaultKind::kDisconnect)) {
       out.disconnect = true;
@@ -376,10 +444,12 @@ BootLoaderModel::Commit BootLoaderModel::CommitPage() {
     return Commit::kDisconnect;
   }
   stream_.page.resize(proto::kPageSize, 0xFF);
+  EraseRecord();
   auto flash = code_.begin() + static_cast<std::ptrdiff_t>(page * proto::kPageSize);
   // Programming only clears bits, as real flash does; the read-back shows a
   // page that was not erased.
   for (std::size_t i = 0; i < proto::kPageSize; ++i) flash[i] &= stream_.page[i];
+  if (Strikes(Operation::kWrite, page, FaultKind::kWeakCell)) flash[0] ^= 0x01;
   if (!std::equal(stream_.page.begin(), stream_.page.end(), flash)) {
     stream_.active = false;
     return Commit::kFailed;
@@ -390,30 +460,29 @@ BootLoaderModel::Commit BootLoaderModel::CommitPage() {
 }
 
 void BootLoaderModel::HandleData(const Frame& request, Outcome& out) {
-  const std::uint32_t offset = isp::GetU24(Body(request), 0);
-  const std::uint32_t length = Body(request)[3];
-  if (!stream_.active || request[proto::kSequenceAt] != stream_.sequence) {
-    out.answer = Answer(request, Status::kNoStream);
-    return;
-  }
-  if (length == 0 || length > proto::kMaxDataBytes || offset + length > stream_.total) {
-    out.answer = Answer(request, Status::kBadArgument);
-    return;
-  }
-  const std::uint32_t end = offset + length;
   auto acknowledge = [&](Status status, std::uint32_t value) {
-    Frame answer = Answer(request, status);
+    Frame answer =
+        proto::MakeAnswer(static_cast<std::uint8_t>(Command::kData), stream_.sequence, status);
     isp::PutU24(Data(answer), 0, value);
     out.answer = answer;
   };
-  if (end <= stream_.expected) {
-    // A repeat: the host may have lost our acknowledgement; tell it once.
-    if (!stream_.reacknowledged) {
-      stream_.reacknowledged = true;
-      acknowledge(Status::kOk, stream_.committed);
-    }
+  if (!stream_.active) {
+    out.answer = proto::MakeAnswer(static_cast<std::uint8_t>(Command::kData), 0, Status::kNoStream);
     return;
   }
+  // Damaged, or a report of another stream: the check covers the stream.
+  if (!proto::DataIntact(stream_.sequence, request)) {
+    acknowledge(Status::kBadFrame, stream_.committed);
+    return;
+  }
+  const std::uint32_t offset = isp::GetU16(request, proto::kDataOffsetAt);
+  if (offset >= stream_.total) {
+    acknowledge(Status::kBadArgument, stream_.committed);
+    return;
+  }
+  const std::uint32_t end =
+      offset + std::min<std::uint32_t>(proto::kMaxDataBytes, stream_.total - offset);
+  if (end <= stream_.expected) return;  // a repeat: nothing new, no answer
   if (offset > stream_.expected) {
     if (stream_.gapReportedAt != stream_.expected) {
       stream_.gapReportedAt = stream_.expected;
@@ -423,7 +492,7 @@ void BootLoaderModel::HandleData(const Frame& request, Outcome& out) {
   }
   const std::uint32_t before = stream_.committed;
   for (std::uint32_t at = stream_.expected; at < end; ++at) {
-    stream_.page.push_back(Body(request)[4 + (at - offset)]);
+    stream_.page.push_back(request[proto::kDataBytesAt + (at - offset)]);
     ++stream_.expected;
     const bool pageFull = stream_.page.size() == proto::kPageSize;
     const bool streamDone = stream_.expected == stream_.total;
@@ -439,10 +508,18 @@ void BootLoaderModel::HandleData(const Frame& request, Outcome& out) {
         return;
     }
   }
-  if (stream_.committed != before) {
-    stream_.reacknowledged = false;
-    acknowledge(Status::kOk, stream_.committed);
-  }
+  if (stream_.committed != before) acknowledge(Status::kOk, stream_.committed);
+}
+
+void BootLoaderModel::HandleStreamStatus(const Frame& request, Outcome& out) {
+  Frame answer = Answer(request, Status::kOk);
+  isp::PutU24(Data(answer), 0, stream_.active ? stream_.committed : 0);
+  Data(answer)[3] = stream_.active ? 1 : 0;
+  out.answer = answer;
+}
+
+void BootLoaderModel::EraseRecord() {
+  std::fill(record_.begin(), record_.end(), 0xFF);
 }
 
 void BootLoaderModel::HandleVerify(const Frame& request, Outcome& out) {
@@ -482,8 +559,10 @@ void BootLoaderModel::HandleWriteOption(const Frame& request, Outcome& out) {
     out.cache = false;
     return;
   }
+  EraseRecord();
   std::fill(option_.begin(), option_.end(), 0xFF);
   std::copy_n(Body(request).begin() + 1, length, option_.begin());
+  if (Strikes(Operation::kWriteOption, std::nullopt, FaultKind::kWeakCell)) option_[0] ^= 0x01;
   Frame answer = Answer(request, Status::kOk);
   isp::PutU32(Data(answer), 0, isp::Crc32(option_));
   out.answer = answer;
@@ -501,14 +580,37 @@ void BootLoaderModel::HandleStart(const Frame& request, Outcome& out) {
     out.cache = false;
     return;
   }
-  const bool pageZeroErased = std::all_of(code_.begin(), code_.begin() + proto::kPageSize,
-                                          [](std::uint8_t b) { return b == 0xFF; });
-  if (pageZeroErased) {
-    out.answer = Answer(request, Status::kNoFirmware);
+  if (!proto::RecordMatches(record_, code_, option_, proto::kPageSize)) {
+    out.answer = Answer(request, Status::kNoValidImage);
     return;
   }
   out.answer = Answer(request, Status::kOk);
   out.start = true;
+}
+
+void BootLoaderModel::HandleWriteRecord(const Frame& request, Outcome& out) {
+  const std::uint32_t length = isp::GetU32(Body(request), 0);
+  const std::uint32_t crc = isp::GetU32(Body(request), 4);
+  out.cache = true;
+  if (length < proto::kPageSize || length > code_.size()) {
+    out.answer = Answer(request, Status::kBadArgument);
+    return;
+  }
+  if (proto::ImageCrc(std::span<const std::uint8_t>(code_).first(length), option_) != crc) {
+    out.answer = Answer(request, Status::kImageMismatch);
+    return;
+  }
+  EraseRecord();
+  if (Strikes(Operation::kRecord, std::nullopt, FaultKind::kDisconnect)) {
+    out.disconnect = true;
+    out.cache = false;
+    return;
+  }
+  const auto record = proto::MakeRecord(length, crc);
+  std::copy(record.begin(), record.end(), record_.begin());
+  Frame answer = Answer(request, Status::kOk);
+  std::copy(record_.begin(), record_.end(), Data(answer).begin());
+  out.answer = answer;
 }
 
 void BootLoaderModel::Send(const Frame& answer, bool waitDelivered) {

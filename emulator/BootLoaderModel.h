@@ -1,6 +1,7 @@
 // The keyboard's boot loader (04D9/8022) as a device model: a flash of 240
-// code pages and an option area, the protocol of docs/isp-protocol.md, an
-// optional timing model and fault injection for tests.
+// code pages, an option area and the integrity record, the protocol of
+// docs/isp-protocol.md with its power-on rule, an optional timing model and
+// fault injection for tests.
 //
 // Threads: OnOutputReport runs on the transport's writing thread and answers
 // from there while the timing is off. With link timing on, answers go out
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -36,7 +38,20 @@ class BootLoaderModel : public DeviceModel {
     std::chrono::microseconds perErasedPage{0};
   };
 
-  enum class Operation { kAny, kIdentify, kErase, kWrite, kVerify, kWriteOption, kStart };
+  // kStreamStatus: the host asking where a write stream stands.
+  enum class Operation {
+    kAny,
+    kIdentify,
+    kErase,
+    kWrite,
+    kVerify,
+    kWriteOption,
+    kRecord,
+    kStart,
+    kStreamStatus
+  };
+  // The operation a request or answer with this command byte belongs to.
+  static Operation OperationOf(std::uint8_t command);
 
   enum class FaultKind {
     kNone,
@@ -44,7 +59,18 @@ class BootLoaderModel : public DeviceModel {
     kDropAnswer,     // one answer is not sent
     kCorruptAnswer,  // one answer is sent with a damaged byte
     kStall,          // the device stops handling reports until ClearFaults
+    kWeakCell,       // one programmed bit reads back wrong (a page, the option area)
   };
+
+  // Everything the flash holds; what a flash file keeps between power-ons.
+  struct Flash {
+    std::vector<std::uint8_t> code;
+    std::vector<std::uint8_t> option;
+    std::vector<std::uint8_t> record;
+  };
+  static Flash ErasedFlash();
+  // The power-on rule: the user firmware runs only on a valid record.
+  static bool HoldsValidImage(const Flash& flash);
 
   struct Fault {
     FaultKind kind = FaultKind::kNone;
@@ -57,7 +83,9 @@ class BootLoaderModel : public DeviceModel {
     int times = 1;
   };
 
-  BootLoaderModel();
+  // Powered on with this flash (erased when none is given). Sizes that do
+  // not fit the geometry throw std::invalid_argument.
+  explicit BootLoaderModel(Flash flash = ErasedFlash());
   ~BootLoaderModel() override;
   BootLoaderModel(const BootLoaderModel&) = delete;
   BootLoaderModel& operator=(const BootLoaderModel&) = delete;
@@ -73,10 +101,14 @@ class BootLoaderModel : public DeviceModel {
   bool FaultStruck() const;
 
   // Called after the answer to START went out, with the firmware version in
-  // option bytes 0..1. Without a handler the model leaves the bus.
+  // option bytes 0..1. Without a handler the model leaves the bus and comes
+  // back as the application model, when one is set.
   void SetStartHandler(std::function<void(std::uint16_t version)> handler);
+  void SetApplicationModel(std::shared_ptr<DeviceModel> application);
 
-  // The flash as it is now: code pages, then the option area.
+  // The flash as it is now.
+  Flash FlashContents() const;
+  bool HoldsValidImage() const;
   std::vector<std::uint8_t> CodeFlash() const;
   std::vector<std::uint8_t> OptionArea() const;
   // Overwrites code bytes from offset on (a test sets up a flash state).
@@ -99,7 +131,6 @@ class BootLoaderModel : public DeviceModel {
     std::uint32_t expected = 0;   // bytes taken (committed + buffered)
     std::vector<std::uint8_t> page;
     std::optional<std::uint32_t> gapReportedAt;
-    bool reacknowledged = false;
   };
 
   // What handling one request produced. Caller holds mutex_.
@@ -110,13 +141,17 @@ class BootLoaderModel : public DeviceModel {
     bool cache = false;  // remember the answer for a repeated request
   };
 
-  void Handle(const isp::protocol::Frame& request, Outcome& out);
+  void Handle(const isp::protocol::Frame& request, bool isData, Outcome& out);
   void HandleErase(const isp::protocol::Frame& request, Outcome& out);
   void HandleWriteStart(const isp::protocol::Frame& request, Outcome& out);
   void HandleData(const isp::protocol::Frame& request, Outcome& out);
   void HandleVerify(const isp::protocol::Frame& request, Outcome& out);
   void HandleWriteOption(const isp::protocol::Frame& request, Outcome& out);
   void HandleStart(const isp::protocol::Frame& request, Outcome& out);
+  void HandleWriteRecord(const isp::protocol::Frame& request, Outcome& out);
+  void HandleStreamStatus(const isp::protocol::Frame& request, Outcome& out);
+  // Before any change to the code pages or the option area.
+  void EraseRecord();
   // True when the armed fault strikes at this operation (and page); consumes
   // one-shot faults.
   bool Strikes(Operation operation, std::optional<std::uint32_t> page, FaultKind kind);
@@ -132,15 +167,21 @@ class BootLoaderModel : public DeviceModel {
   mutable std::mutex mutex_;  // flash, stream, faults, counters
   std::vector<std::uint8_t> code_;
   std::vector<std::uint8_t> option_;
+  std::vector<std::uint8_t> record_;
   Stream stream_;
+  // START was carried out: the device has left until it is attached again.
+  bool started_ = false;
   Fault fault_;
   bool faultStruck_ = false;
   bool stalled_ = false;
   std::optional<std::array<std::uint8_t, isp::protocol::kCrcOffset>> lastRequest_;
+  // The newest sequence number seen since IDENTIFY: older ones are late copies.
+  std::optional<std::uint8_t> newestSequence_;
   isp::protocol::Frame lastAnswer_{};
   Timing timing_;
   std::chrono::steady_clock::time_point outLinkFree_{};
   std::function<void(std::uint16_t)> startHandler_;
+  std::shared_ptr<DeviceModel> application_;
   std::uint64_t reportsReceived_ = 0;
   std::uint64_t pagesErased_ = 0;
 

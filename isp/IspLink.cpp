@@ -26,22 +26,36 @@ void IspLink::CloseHandles() {
   readPending_ = false;
 }
 
+std::unique_ptr<hp::PreparsedData> IspLink::Identify(const hp::InterfaceEntry& entry,
+                                                     std::uint16_t vendorId,
+                                                     std::uint16_t productId) {
+  const hp::Handle query = backend_.Open(entry.path, hp::Access::kQueryOnly);
+  if (query == hp::kInvalidHandle) return nullptr;
+  hp::Attributes attributes;
+  std::unique_ptr<hp::PreparsedData> parsed;
+  if (backend_.GetAttributes(query, attributes) && attributes.vendorId == vendorId &&
+      attributes.productId == productId)
+    parsed = backend_.GetPreparsedData(query);
+  backend_.Close(query);
+  return parsed;
+}
+
+bool IspLink::Present(std::uint16_t vendorId, std::uint16_t productId) {
+  std::vector<hp::InterfaceEntry> entries;
+  if (!backend_.EnumerateInterfaces(entries)) return false;
+  return std::any_of(entries.begin(), entries.end(), [&](const hp::InterfaceEntry& entry) {
+    return Identify(entry, vendorId, productId) != nullptr;
+  });
+}
+
 bool IspLink::Open() {
   CloseHandles();
   broken_ = false;
   std::vector<hp::InterfaceEntry> entries;
   if (!backend_.EnumerateInterfaces(entries)) return false;
   for (const hp::InterfaceEntry& entry : entries) {
-    const hp::Handle query = backend_.Open(entry.path, hp::Access::kQueryOnly);
-    if (query == hp::kInvalidHandle) continue;
-    hp::Attributes attributes;
-    std::unique_ptr<hp::PreparsedData> parsed;
-    const bool isLoader = backend_.GetAttributes(query, attributes) &&
-                          attributes.vendorId == protocol::kVendorId &&
-                          attributes.productId == protocol::kProductId &&
-                          (parsed = backend_.GetPreparsedData(query)) != nullptr;
-    backend_.Close(query);
-    if (!isLoader) continue;
+    const auto parsed = Identify(entry, protocol::kVendorId, protocol::kProductId);
+    if (!parsed) continue;
     const hp::Capabilities caps = parsed->caps();
     if (caps.inputReportByteLength < protocol::kReportSize ||
         caps.outputReportByteLength < protocol::kReportSize ||
@@ -69,10 +83,10 @@ std::uint8_t IspLink::NextSequence() {
   return sequence_;
 }
 
-bool IspLink::Send(const Frame& frame) {
+bool IspLink::Send(const Frame& frame, std::uint8_t reportId) {
   if (!IsOpen() || broken_) return false;
   std::vector<std::uint8_t> report(outputLength_, 0);
-  report[0] = protocol::kReportId;
+  report[0] = reportId;
   std::copy(frame.begin(), frame.end(), report.begin() + 1);
   std::uint32_t written = 0;
   if (!backend_.Write(writeHandle_, report.data(), report.size(), written) ||

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,8 @@ namespace isp {
 struct LinkSettings {
   int answerTimeoutMs = protocol::kAnswerTimeoutMs;
   int attempts = protocol::kAttempts;
+  // How long a START whose answer was lost waits to see the device come back.
+  int startSettleMs = protocol::kStartSettleMs;
 };
 
 class IspLink {
@@ -29,6 +32,8 @@ class IspLink {
   // there is none or it cannot be opened.
   bool Open();
   bool IsOpen() const { return writeHandle_ != hidplatform::kInvalidHandle; }
+  // Whether an interface with this vendor and product is present now.
+  bool Present(std::uint16_t vendorId, std::uint16_t productId);
   // True once the platform reported the device gone or a handle failing.
   bool Broken() const { return broken_; }
 
@@ -40,7 +45,7 @@ class IspLink {
   std::optional<protocol::Frame> Exchange(protocol::Frame request);
 
   // One frame out, no answer awaited; false when the platform refused it.
-  bool Send(const protocol::Frame& frame);
+  bool Send(const protocol::Frame& frame, std::uint8_t reportId = protocol::kReportId);
 
   enum class Poll { kFrame, kDamaged, kNothing, kGone };
   // Waits up to timeoutMs (0: only looks) for the next answer frame.
@@ -52,6 +57,10 @@ class IspLink {
  private:
   bool StartRead();
   void CloseHandles();
+  // The parsed data of the entry when it has this vendor and product.
+  std::unique_ptr<hidplatform::PreparsedData> Identify(const hidplatform::InterfaceEntry& entry,
+                                                       std::uint16_t vendorId,
+                                                       std::uint16_t productId);
 
   hidplatform::HidBackend& backend_;
   LinkSettings settings_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <vector>
 
 namespace isp {
@@ -59,9 +60,10 @@ bool IspSession::Connect() {
   target_.loaderVersion = GetU16(data, 10);
   target_.maxErasePages = data[12];
   target_.maxVerifyPages = data[13];
-  // A boot loader that reports a geometry we cannot drive is not ours.
-  if (target_.pageSize == 0 || target_.pageCount == 0 || target_.maxErasePages == 0 ||
-      target_.maxVerifyPages == 0 ||
+  // A boot loader that does not speak our version, or reports a geometry we
+  // cannot drive, is not ours: nothing is erased.
+  if ((GetU16(data, 14) & protocol::kVersionsSpoken) == 0 || target_.pageSize == 0 ||
+      target_.pageCount == 0 || target_.maxErasePages == 0 || target_.maxVerifyPages == 0 ||
       target_.maxVerifyPages > (protocol::kCrcOffset - protocol::kBodyAt - 3) / 4 ||
       target_.optionSize > protocol::kCrcOffset - protocol::kBodyAt - 1) {
     connected_ = false;
@@ -101,7 +103,8 @@ bool IspSession::Program(const MtpImage& image) {
   SetProgress(0, 1);
   if (!connected_ || !Accepts(image)) return false;
   if (!WriteStream(0, image.program)) return false;
-  if (!image.option.empty() && !WriteOption(image.option)) return false;
+  // Always: an option area left as it was would keep the old version.
+  if (!WriteOption(image.option)) return false;
   SetProgress(1, 1);
   return true;
 }
@@ -123,37 +126,42 @@ bool IspSession::WriteStream(std::uint16_t firstPage, std::span<const std::uint8
   const std::uint32_t window = protocol::kStreamWindowPages * target_.pageSize;
   std::uint32_t acked = 0;
   std::uint32_t sent = 0;
-  int attemptsWithoutProgress = 0;
+  int roundsWithoutProgress = 0;
   bool failed = false;
   const auto lost = [this] {
     connected_ = false;
     return false;
   };
+  const auto moveOn = [&](std::uint32_t committed) {
+    if (committed <= acked || committed > total) return;
+    acked = committed;
+    sent = std::max(sent, acked);
+    roundsWithoutProgress = 0;
+    report(acked);
+  };
+  const auto setBack = [&]() {
+    if (++roundsWithoutProgress >= link_.Settings().attempts) failed = true;
+  };
 
   auto take = [&](const Frame& answer) {
+    // Only acknowledgements of this stream count; anything else is stale.
     if (answer[protocol::kCommandAt] !=
             (static_cast<std::uint8_t>(Command::kData) | protocol::kAnswerFlag) ||
         answer[protocol::kSequenceAt] != stream)
-      return;  // stale
+      return;
     const std::uint32_t offset = GetU24(Data(answer), 0);
     switch (StatusOf(answer)) {
       case Status::kOk:
-        if (offset > acked && offset <= total) {
-          acked = offset;
-          sent = std::max(sent, acked);
-          attemptsWithoutProgress = 0;
-          report(acked);
-        }
+        moveOn(offset);
         break;
       case Status::kOutOfSequence:
-        // A report got lost on the way: resend from where the device stands,
-        // but not forever.
-        if (++attemptsWithoutProgress >= link_.Settings().attempts) failed = true;
+        // A report got lost on the way: resend from where the device stands.
+        setBack();
         if (offset >= acked && offset <= sent) sent = offset;
         break;
       case Status::kBadFrame:
-        // A data report arrived damaged: go back, again not forever.
-        if (++attemptsWithoutProgress >= link_.Settings().attempts) failed = true;
+        // A data report arrived damaged: go back.
+        setBack();
         sent = acked;
         break;
       default:
@@ -165,12 +173,11 @@ bool IspSession::WriteStream(std::uint16_t firstPage, std::span<const std::uint8
   while (acked < total && !failed) {
     while (sent < total && sent < acked + window && !failed) {
       const std::uint32_t length = std::min<std::uint32_t>(protocol::kMaxDataBytes, total - sent);
-      Frame data = protocol::MakeRequest(Command::kData, stream);
-      PutU24(Body(data), 0, sent);
-      Body(data)[3] = static_cast<std::uint8_t>(length);
-      std::copy_n(bytes.begin() + sent, length, Body(data).begin() + 4);
-      protocol::SealFrame(data);
-      if (!link_.Send(data)) return lost();
+      Frame data{};
+      PutU16(data, protocol::kDataOffsetAt, sent);
+      std::copy_n(bytes.begin() + sent, length, data.begin() + protocol::kDataBytesAt);
+      protocol::SealData(data, stream);
+      if (!link_.Send(data, protocol::kDataReportId)) return lost();
       sent += length;
       // Take the acknowledgements that are already there, without waiting.
       Frame answer{};
@@ -193,14 +200,25 @@ bool IspSession::WriteStream(std::uint16_t firstPage, std::span<const std::uint8
       if (p == IspLink::Poll::kGone) return lost();
       if (p == IspLink::Poll::kFrame) take(answer);
       if (p == IspLink::Poll::kNothing) {
-        // No acknowledgement in time: resend from the last one.
-        if (++attemptsWithoutProgress >= link_.Settings().attempts) return false;
+        // No acknowledgement in time: ask where the stream stands, with the
+        // retries of any command, and go on from there.
+        setBack();
+        if (failed) break;
+        const auto status = Exchange(protocol::MakeRequest(Command::kStreamStatus, 0));
+        if (!status || StatusOf(*status) != Status::kOk || Data(*status)[3] == 0) return false;
+        moveOn(GetU24(Data(*status), 0));
         sent = acked;
         break;
       }
     }
   }
   return !failed && acked == total;
+}
+
+std::vector<std::uint8_t> IspSession::OptionAreaOf(const MtpImage& image) const {
+  std::vector<std::uint8_t> area(target_.optionSize, 0xFF);
+  std::copy_n(image.option.begin(), std::min(image.option.size(), area.size()), area.begin());
+  return area;
 }
 
 bool IspSession::WriteOption(std::span<const std::uint8_t> bytes) {
@@ -211,7 +229,24 @@ bool IspSession::WriteOption(std::span<const std::uint8_t> bytes) {
   if (!answer || StatusOf(*answer) != Status::kOk) return false;
   std::vector<std::uint8_t> expected(target_.optionSize, 0xFF);
   std::copy(bytes.begin(), bytes.end(), expected.begin());
+  // The area as read back: a cell that did not take the value fails here.
   return GetU32(Data(*answer), 0) == Crc32(expected);
+}
+
+VerifyOutcome IspSession::WriteRecord(const MtpImage& image) {
+  const auto length = static_cast<std::uint32_t>(image.program.size());
+  const std::uint32_t crc = protocol::ImageCrc(image.program, OptionAreaOf(image));
+  Frame request = protocol::MakeRequest(Command::kWriteRecord, 0);
+  PutU32(Body(request), 0, length);
+  PutU32(Body(request), 4, crc);
+  const auto answer = Exchange(request);
+  if (!answer) return VerifyOutcome::kFailed;
+  if (StatusOf(*answer) == Status::kImageMismatch) return VerifyOutcome::kMismatch;
+  if (StatusOf(*answer) != Status::kOk) return VerifyOutcome::kFailed;
+  const auto expected = protocol::MakeRecord(length, crc);
+  return std::equal(expected.begin(), expected.end(), Data(*answer).begin())
+             ? VerifyOutcome::kMatch
+             : VerifyOutcome::kFailed;
 }
 
 VerifyOutcome IspSession::Verify(const MtpImage& image, std::uint32_t firstPage,
@@ -241,14 +276,36 @@ VerifyOutcome IspSession::Verify(const MtpImage& image, std::uint32_t firstPage,
     done += run;
     SetProgress(done, pageCount);
   }
-  return mismatch ? VerifyOutcome::kMismatch : VerifyOutcome::kMatch;
+  if (mismatch) return VerifyOutcome::kMismatch;
+  // The record goes last, after everything it covers was read back.
+  if (firstPage == 0 && pageCount == target_.pageCount) return WriteRecord(image);
+  return VerifyOutcome::kMatch;
 }
 
 bool IspSession::StartUserFirmware() {
+  if (!connected_) return false;
   Frame request = protocol::MakeRequest(Command::kStart, 0);
   Body(request)[0] = protocol::kStartUserFirmware;
   const auto answer = Exchange(request);
-  return answer && StatusOf(*answer) == Status::kOk;
+  if (answer) return StatusOf(*answer) == Status::kOk;
+  // A device that starts leaves the bus right after its answer; one that is
+  // still here did not start.
+  if (!link_.Broken()) return false;
+  return StartedWhileUnanswered();
+}
+
+bool IspSession::StartedWhileUnanswered() {
+  using Clock = std::chrono::steady_clock;
+  const auto vendor = static_cast<std::uint16_t>(target_.targetId >> 16);
+  const auto product = static_cast<std::uint16_t>(target_.targetId & 0xFFFF);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(link_.Settings().startSettleMs);
+  for (;;) {
+    if (link_.Present(vendor, product)) return true;
+    if (link_.Present(protocol::kVendorId, protocol::kProductId)) return false;
+    if (Clock::now() >= deadline) return false;
+    // The bus has no event for this here; look again shortly.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 }  // namespace isp

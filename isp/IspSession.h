@@ -40,9 +40,13 @@ class IspSession {
   bool Accepts(const MtpImage& image) const;
 
   bool Erase(std::uint32_t firstPage, std::uint32_t pageCount);
-  // Writes the program block from page 0 on, then the option block.
+  // Writes the program block from page 0 on, then the option area.
   bool Program(const MtpImage& image);
+  // Compares the pages; when they match and the range is the whole code
+  // area, writes the integrity record, which the device checks once more.
   VerifyOutcome Verify(const MtpImage& image, std::uint32_t firstPage, std::uint32_t pageCount);
+  // True only when the device started the user firmware, also when its
+  // answer was lost; false only when it did not.
   bool StartUserFirmware();
 
   // Counters for the benchmark.
@@ -51,6 +55,11 @@ class IspSession {
  private:
   bool WriteStream(std::uint16_t firstPage, std::span<const std::uint8_t> bytes);
   bool WriteOption(std::span<const std::uint8_t> bytes);
+  VerifyOutcome WriteRecord(const MtpImage& image);
+  // The option area as a burn of the image leaves it.
+  std::vector<std::uint8_t> OptionAreaOf(const MtpImage& image) const;
+  // After a START that got no answer: what the device turned into.
+  bool StartedWhileUnanswered();
   std::optional<protocol::Frame> Exchange(const protocol::Frame& request);
   void SetProgress(std::uint64_t done, std::uint64_t total);
   bool RangeValid(std::uint32_t firstPage, std::uint32_t pageCount) const;

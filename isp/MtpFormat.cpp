@@ -51,6 +51,12 @@ const char* MtpErrorText(MtpError error) {
       return "empty program block";
     case MtpError::kBlockCrc:
       return "block CRC mismatch";
+    case MtpError::kProgramTooSmall:
+      return "program block shorter than one page or without an entry";
+    case MtpError::kProgramTooLarge:
+      return "program block larger than the target's flash";
+    case MtpError::kNoVersion:
+      return "option block without a firmware version";
   }
   return "unknown error";
 }
@@ -115,6 +121,16 @@ MtpParseResult ParseMtp(std::span<const std::uint8_t> file) {
     image.note.emplace();
     if (!take(entries[2], *image.note)) return fail(MtpError::kBlockCrc);
   }
+  // What the firmware needs to start at all, and what keeps a burn from
+  // carrying the old version over.
+  if (image.program.size() > static_cast<std::size_t>(image.pageSize) * image.pageCount)
+    return fail(MtpError::kProgramTooLarge);
+  if (image.program.size() < std::max<std::size_t>(image.pageSize, kMtpEntrySize) ||
+      std::all_of(image.program.begin(), image.program.begin() + kMtpEntrySize,
+                  [](std::uint8_t b) { return b == 0xFF; }))
+    return fail(MtpError::kProgramTooSmall);
+  if (image.option.size() < 2 || GetU16(image.option, 0) == 0xFFFF)
+    return fail(MtpError::kNoVersion);
   return result;
 }
 

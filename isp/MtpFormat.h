@@ -10,7 +10,9 @@
 
 namespace isp {
 
-inline constexpr std::uint32_t kMtpFormatVersion = 1;
+inline constexpr std::uint32_t kMtpFormatVersion = 2;
+// The program's first bytes: the entry the boot loader starts through.
+inline constexpr std::size_t kMtpEntrySize = 4;
 inline constexpr std::size_t kMtpHeaderSize = 64;
 inline constexpr std::size_t kMtpMaxBlockSize = 65535;
 
@@ -36,6 +38,9 @@ enum class MtpError {
   kBlockTooLarge,
   kEmptyProgram,
   kBlockCrc,
+  kProgramTooSmall,  // less than one page, or its entry erased
+  kProgramTooLarge,  // more than the header's own code pages
+  kNoVersion,        // option block without a firmware version
 };
 
 const char* MtpErrorText(MtpError error);

@@ -1,8 +1,8 @@
-// A full 240-page burn (erase, program, verify, start) through ISPDLL against
-// the emulated boot loader whose link carries one 64-byte report per
-// millisecond each way. Prints the wall time, the reports each way and the
-// ratio to the time the link needs to carry the program image once plus the
-// verification pass.
+// A full 240-page burn (erase, program, verify with the integrity record
+// written and checked, start) through ISPDLL against the emulated boot
+// loader whose link carries one 64-byte report per millisecond each way.
+// Prints the wall time, the reports each way and the ratio to the time the
+// link needs to carry the program image once plus the verification pass.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +56,8 @@ bool RunOnce(const std::filesystem::path& file, std::chrono::microseconds perEra
   lap(step[3]);
   ok = ok && VerifyByPage(0, 240, 0) == 0;
   lap(step[4]);
+  // START itself checks the record: it refuses without a valid one.
+  const bool recordValid = ok && model->HoldsValidImage();
   ok = ok && ExecuteProgramFrom(2) == 0;
   lap(step[5]);
   const double total = Ms(Clock::now() - begin);
@@ -77,7 +79,8 @@ bool RunOnce(const std::filesystem::path& file, std::chrono::microseconds perEra
   std::printf("program image             %8u bytes (%u reports of 64 bytes)\n", sizes[0],
               imageReports);
   std::printf("connect / load            %8.1f / %.1f ms\n", step[0], step[1]);
-  std::printf("erase / program / verify  %8.1f / %.1f / %.1f ms\n", step[2], step[3], step[4]);
+  std::printf("erase / program / verify  %8.1f / %.1f / %.1f ms (verify with the record)\n",
+              step[2], step[3], step[4]);
   std::printf("start                     %8.1f ms\n", step[5]);
   std::printf("wall time, whole burn     %8.1f ms\n", total);
   std::printf("reports host -> device    %8llu\n",
@@ -86,7 +89,8 @@ bool RunOnce(const std::filesystem::path& file, std::chrono::microseconds perEra
               static_cast<unsigned long long>(model->AnswersSent()));
   std::printf("link reference            %8.1f ms (image once + %u verify exchanges)\n", reference,
               verifyExchanges);
-  std::printf("ratio wall / reference    %8.3f (target <= 1.3)\n\n", total / reference);
+  std::printf("record valid after burn   %8s\n", recordValid ? "yes" : "NO");
+  std::printf("ratio wall / reference    %8.3f (target <= 1.10)\n\n", total / reference);
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "tests/support/TempDir.h"
 #include "tools/kbemu/FlashFile.h"
 #include "tools/kbemu/KbemuOptions.h"
+#include "tools/kbemu/PowerOn.h"
 #include "tools/kbemu/UhidDevice.h"
 #include "tools/kbemu/UhidTransport.h"
 
@@ -80,25 +81,53 @@ TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
 TEST(FlashFile, SavesAndLoadsAndRefusesDamagedFiles) {
   testsupport::TempDir dir("kbemu-test");
   const std::string file = (dir.Path() / "flash.bin").string();
-  EXPECT_FALSE(kbemu::LoadFlash(file, 8, 2).has_value());
+  EXPECT_FALSE(kbemu::LoadFlash(file, 8, 2, 3).has_value());
 
-  kbemu::FlashContents flash{{1, 2, 3, 4, 5, 6, 7, 8}, {0x06, 0x01}};
+  kbemu::FlashContents flash{{1, 2, 3, 4, 5, 6, 7, 8}, {0x06, 0x01}, {9, 10, 11}};
   kbemu::SaveFlash(file, flash);
   EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
-  const auto loaded = kbemu::LoadFlash(file, 8, 2);
+  const auto loaded = kbemu::LoadFlash(file, 8, 2, 3);
   ASSERT_TRUE(loaded.has_value());
   EXPECT_EQ(loaded->code, flash.code);
   EXPECT_EQ(loaded->option, flash.option);
+  EXPECT_EQ(loaded->record, flash.record);
 
-  // A file of another size is not taken for a flash.
+  // A file of another size is not taken for a flash: a flash of the format
+  // without a record, too.
+  EXPECT_THROW(kbemu::LoadFlash(file, 8, 2, 0), std::runtime_error);
   std::ofstream(file, std::ios::binary | std::ios::trunc) << "short";
-  EXPECT_THROW(kbemu::LoadFlash(file, 8, 2), std::runtime_error);
+  EXPECT_THROW(kbemu::LoadFlash(file, 8, 2, 3), std::runtime_error);
   // A directory in the way: neither read nor written.
   const std::string blocked = (dir.Path() / "dir").string();
   std::filesystem::create_directories(blocked);
-  EXPECT_THROW(kbemu::LoadFlash(blocked, 8, 2), std::runtime_error);
+  EXPECT_THROW(kbemu::LoadFlash(blocked, 8, 2, 3), std::runtime_error);
   EXPECT_THROW(kbemu::SaveFlash((dir.Path() / "missing" / "flash.bin").string(), flash),
                std::runtime_error);
+}
+
+TEST(PowerOn, OnlyAFlashWithAValidRecordRunsTheFirmware) {
+  // Factory-fresh: the firmware of the given version runs.
+  auto on = kbemu::DecidePowerOn(std::nullopt, 0x0105, false);
+  EXPECT_FALSE(on.bootLoader);
+  EXPECT_EQ(on.version, 0x0105);
+  EXPECT_TRUE(BootLoaderModel::HoldsValidImage(on.flash));
+  EXPECT_TRUE(kbemu::DecidePowerOn(std::nullopt, 0x0105, true).bootLoader);
+
+  // A flash of another version wins over the factory version.
+  on = kbemu::DecidePowerOn(kbemu::FactoryFlash(0x0207), 0x0105, false);
+  EXPECT_FALSE(on.bootLoader);
+  EXPECT_EQ(on.version, 0x0207);
+
+  // A burn that was cut: the record erased, or a byte it covers changed.
+  auto cut = kbemu::FactoryFlash(0x0207);
+  cut.record.assign(cut.record.size(), 0xFF);
+  EXPECT_TRUE(kbemu::DecidePowerOn(cut, 0x0105, false).bootLoader);
+  auto changed = kbemu::FactoryFlash(0x0207);
+  changed.code[100] ^= 0x01;
+  EXPECT_TRUE(kbemu::DecidePowerOn(changed, 0x0105, false).bootLoader);
+  changed = kbemu::FactoryFlash(0x0207);
+  changed.option[5] = 0x00;
+  EXPECT_TRUE(kbemu::DecidePowerOn(changed, 0x0105, false).bootLoader);
 }
 
 TEST(UhidDevice, DescriptorsAndNamesAsTheKernelGetsThem) {

@@ -50,7 +50,14 @@ class BootLoaderModelTest : public ::testing::Test {
   std::vector<Frame> Send(Frame request, std::uint8_t sequence, bool seal = true) {
     request[proto::kSequenceAt] = sequence;
     if (seal) proto::SealFrame(request);
-    const auto report = proto::ToReport(request);
+    return Deliver(proto::ToReport(request));
+  }
+  // A data report; it names its stream only through its check.
+  std::vector<Frame> SendData(Frame data, std::uint8_t stream) {
+    proto::SealData(data, stream);
+    return Deliver(proto::ToReport(data, proto::kDataReportId));
+  }
+  std::vector<Frame> Deliver(const std::array<std::uint8_t, proto::kReportSize>& report) {
     const std::size_t before = host_.reports.size();
     model_.OnOutputReport(report);
     std::vector<Frame> answers;
@@ -77,10 +84,15 @@ class BootLoaderModelTest : public ::testing::Test {
     return f;
   }
   static Frame Data(std::uint32_t offset, std::uint8_t length, std::uint8_t fill) {
-    Frame f = proto::MakeRequest(Command::kData, 0);
-    isp::PutU24(f, proto::kBodyAt, offset);
-    f[proto::kBodyAt + 3] = length;
-    std::fill_n(f.begin() + proto::kBodyAt + 4, length, fill);
+    Frame f{};
+    isp::PutU16(f, proto::kDataOffsetAt, offset);
+    std::fill_n(f.begin() + proto::kDataBytesAt, length, fill);
+    return f;
+  }
+  static Frame Record(std::uint32_t length, std::uint32_t crc) {
+    Frame f = proto::MakeRequest(Command::kWriteRecord, 0);
+    isp::PutU32(f, proto::kBodyAt, length);
+    isp::PutU32(f, proto::kBodyAt + 4, crc);
     return f;
   }
   static Status StatusOf(const Frame& f) { return static_cast<Status>(f[proto::kStatusAt]); }
@@ -92,7 +104,7 @@ class BootLoaderModelTest : public ::testing::Test {
     for (std::uint32_t at = 0; at < total; at += proto::kMaxDataBytes) {
       const auto n =
           static_cast<std::uint8_t>(std::min<std::uint32_t>(proto::kMaxDataBytes, total - at));
-      Send(Data(at, n, fill), seq);
+      SendData(Data(at, n, fill), seq);
     }
   }
 
@@ -114,6 +126,7 @@ TEST_F(BootLoaderModelTest, IdentifiesItselfWithItsGeometry) {
   EXPECT_EQ(isp::GetU16(a, proto::kDataAt + 4), 256);
   EXPECT_EQ(isp::GetU16(a, proto::kDataAt + 6), 240);
   EXPECT_EQ(isp::GetU16(a, proto::kDataAt + 8), 32);
+  EXPECT_EQ(isp::GetU16(a, proto::kDataAt + 14), 1U << 2);  // speaks version 2
 }
 
 TEST_F(BootLoaderModelTest, DamagedOrRepeatedRequestsAreNotExecutedTwice) {
@@ -140,35 +153,43 @@ TEST_F(BootLoaderModelTest, DamagedOrRepeatedRequestsAreNotExecutedTwice) {
   EXPECT_EQ(model_.PagesErased(), 4U);
   // Out of range or too many pages at once.
   EXPECT_EQ(StatusOf(Send(Erase(239, 2), 6).at(0)), Status::kBadArgument);
-  EXPECT_EQ(StatusOf(Send(Erase(0, 17), 7).at(0)), Status::kBadArgument);
+  EXPECT_EQ(StatusOf(Send(Erase(0, 61), 7).at(0)), Status::kBadArgument);
   EXPECT_EQ(StatusOf(Send(proto::MakeRequest(static_cast<Command>(0x33), 0), 8).at(0)),
             Status::kBadCommand);
 }
 
 TEST_F(BootLoaderModelTest, StreamAcknowledgesPagesAndHandlesRepeatsAndGaps) {
   ASSERT_EQ(StatusOf(Send(WriteStart(3, 600), 9).at(0)), Status::kOk);
-  // 54-byte reports: the fifth completes page 3 (bytes 0..255).
-  for (std::uint32_t at = 0; at < 216; at += 54) EXPECT_TRUE(Send(Data(at, 54, 0x11), 9).empty());
-  auto a = Send(Data(216, 54, 0x11), 9);
+  // 60-byte reports: the fifth completes page 3 (bytes 0..255).
+  for (std::uint32_t at = 0; at < 240; at += 60)
+    EXPECT_TRUE(SendData(Data(at, 60, 0x11), 9).empty());
+  auto a = SendData(Data(240, 60, 0x11), 9);
   ASSERT_EQ(a.size(), 1U);
   EXPECT_EQ(StatusOf(a[0]), Status::kOk);
+  EXPECT_EQ(a[0][proto::kSequenceAt], 9);
   EXPECT_EQ(Acked(a[0]), 256U);
-  // A repeat (the host lost that acknowledgement) is acknowledged once.
-  a = Send(Data(0, 54, 0x11), 9);
-  ASSERT_EQ(a.size(), 1U);
-  EXPECT_EQ(Acked(a[0]), 256U);
-  EXPECT_TRUE(Send(Data(54, 54, 0x11), 9).empty());
+  // A repeat takes nothing and says nothing; the status query tells where
+  // the stream stands, as often as asked, and leaves it open.
+  EXPECT_TRUE(SendData(Data(0, 60, 0x11), 9).empty());
+  for (std::uint8_t seq : {20, 21}) {
+    a = Send(proto::MakeRequest(Command::kStreamStatus, 0), seq);
+    ASSERT_EQ(a.size(), 1U);
+    EXPECT_EQ(Acked(a[0]), 256U);
+    EXPECT_EQ(a[0][proto::kDataAt + 3], 1);
+  }
   // A gap is reported once, with where the device stands.
-  a = Send(Data(400, 54, 0x11), 9);
+  a = SendData(Data(400, 60, 0x11), 9);
   ASSERT_EQ(a.size(), 1U);
   EXPECT_EQ(StatusOf(a[0]), Status::kOutOfSequence);
-  EXPECT_EQ(Acked(a[0]), 270U);
-  EXPECT_TRUE(Send(Data(454, 54, 0x11), 9).empty());
-  // Data of another stream is not taken.
-  EXPECT_EQ(StatusOf(Send(Data(270, 54, 0x11), 10).at(0)), Status::kNoStream);
+  EXPECT_EQ(Acked(a[0]), 300U);
+  EXPECT_TRUE(SendData(Data(460, 60, 0x11), 9).empty());
+  // A report of another stream fails its check and is not taken.
+  a = SendData(Data(300, 60, 0x22), 10);
+  ASSERT_EQ(a.size(), 1U);
+  EXPECT_EQ(StatusOf(a[0]), Status::kBadFrame);
   // The rest, overlapping what was taken; the last page is padded with 0xFF.
-  for (std::uint32_t at = 260; at < 600; at += 54)
-    Send(Data(at, static_cast<std::uint8_t>(std::min<std::uint32_t>(54, 600 - at)), 0x11), 9);
+  for (std::uint32_t at = 290; at < 600; at += 60)
+    SendData(Data(at, static_cast<std::uint8_t>(std::min<std::uint32_t>(60, 600 - at)), 0x11), 9);
   const auto flash = model_.CodeFlash();
   for (std::size_t i = 0; i < 600; ++i) ASSERT_EQ(flash[3 * 256 + i], 0x11) << i;
   EXPECT_EQ(flash[3 * 256 + 600], 0xFF);
@@ -178,10 +199,10 @@ TEST_F(BootLoaderModelTest, StreamAcknowledgesPagesAndHandlesRepeatsAndGaps) {
 TEST_F(BootLoaderModelTest, WritingAPageThatWasNotErasedFailsItsReadBack) {
   model_.PokeCode(0, std::vector<std::uint8_t>(256, 0x0F));
   ASSERT_EQ(StatusOf(Send(WriteStart(0, 54), 1).at(0)), Status::kOk);
-  const auto a = Send(Data(0, 54, 0xF0), 1);
+  const auto a = SendData(Data(0, 54, 0xF0), 1);
   ASSERT_EQ(a.size(), 1U);
   EXPECT_EQ(StatusOf(a[0]), Status::kWriteFailed);
-  EXPECT_EQ(StatusOf(Send(Data(0, 54, 0xF0), 1).at(0)), Status::kNoStream);
+  EXPECT_EQ(StatusOf(SendData(Data(0, 54, 0xF0), 1).at(0)), Status::kNoStream);
 }
 
 TEST_F(BootLoaderModelTest, VerifyMarksExactlyTheDifferingPages) {
@@ -202,10 +223,10 @@ TEST_F(BootLoaderModelTest, VerifyMarksExactlyTheDifferingPages) {
   EXPECT_EQ(isp::GetU16(a[0], proto::kDataAt), 0b00010U);
 }
 
-TEST_F(BootLoaderModelTest, StartNeedsFirmwareAndHandsOverTheVersion) {
+TEST_F(BootLoaderModelTest, StartNeedsAValidRecordWrittenLastAndHandsOverTheVersion) {
   Frame start = proto::MakeRequest(Command::kStart, 0);
   start[proto::kBodyAt] = 2;
-  EXPECT_EQ(StatusOf(Send(start, 1).at(0)), Status::kNoFirmware);
+  EXPECT_EQ(StatusOf(Send(start, 1).at(0)), Status::kNoValidImage);
   EXPECT_FALSE(host_.reenumerated);
 
   Stream(0, 300, 0x33, 2);
@@ -215,23 +236,48 @@ TEST_F(BootLoaderModelTest, StartNeedsFirmwareAndHandsOverTheVersion) {
   option[proto::kBodyAt + 2] = 0x03;
   EXPECT_EQ(StatusOf(Send(option, 3).at(0)), Status::kOk);
   EXPECT_EQ(model_.FirmwareVersion(), 0x0307);
+  // Written and complete, but without a record it does not start.
+  EXPECT_EQ(StatusOf(Send(start, 4).at(0)), Status::kNoValidImage);
+
+  // The device checks what the record would cover before it writes it.
+  const std::uint32_t crc =
+      proto::ImageCrc(std::vector<std::uint8_t>(300, 0x33), model_.OptionArea());
+  EXPECT_EQ(StatusOf(Send(Record(300, crc ^ 1), 5).at(0)), Status::kImageMismatch);
+  EXPECT_EQ(StatusOf(Send(Record(255, crc), 6).at(0)), Status::kBadArgument);
+  EXPECT_FALSE(model_.HoldsValidImage());
+  const auto written = Send(Record(300, crc), 7).at(0);
+  ASSERT_EQ(StatusOf(written), Status::kOk);
+  const auto record = proto::MakeRecord(300, crc);
+  EXPECT_TRUE(std::equal(record.begin(), record.end(), written.begin() + proto::kDataAt));
+  EXPECT_TRUE(model_.HoldsValidImage());
+  // The power-on rule reads the same flash the same way.
+  EXPECT_TRUE(BootLoaderModel::HoldsValidImage(model_.FlashContents()));
 
   Frame wrongTarget = start;
   wrongTarget[proto::kBodyAt] = 1;
-  EXPECT_EQ(StatusOf(Send(wrongTarget, 4).at(0)), Status::kBadArgument);
+  EXPECT_EQ(StatusOf(Send(wrongTarget, 8).at(0)), Status::kBadArgument);
 
-  // Without a handler the model leaves the bus after answering.
-  EXPECT_EQ(StatusOf(Send(start, 5).at(0)), Status::kOk);
-  EXPECT_TRUE(host_.reenumerated);
-  EXPECT_EQ(host_.nextModel, nullptr);
-
-  // With one, the owner decides, and learns the version.
-  host_.reenumerated = false;
+  // With a handler, the owner decides, and learns the version.
   std::uint16_t version = 0;
   model_.SetStartHandler([&version](std::uint16_t v) { version = v; });
-  EXPECT_EQ(StatusOf(Send(start, 6).at(0)), Status::kOk);
+  EXPECT_EQ(StatusOf(Send(start, 9).at(0)), Status::kOk);
   EXPECT_EQ(version, 0x0307);
   EXPECT_FALSE(host_.reenumerated);
+  // Started, it is no longer the boot loader: nothing is answered.
+  EXPECT_TRUE(Send(start, 10).empty());
+
+  // Plugged again: any change to the flash erases the record first.
+  model_.Attach(&host_);
+  EXPECT_EQ(StatusOf(Send(Erase(200, 1), 11).at(0)), Status::kOk);
+  EXPECT_FALSE(model_.HoldsValidImage());
+  EXPECT_EQ(StatusOf(Send(start, 12).at(0)), Status::kNoValidImage);
+
+  // Without a handler the model leaves the bus after answering.
+  model_.SetStartHandler(nullptr);
+  EXPECT_EQ(StatusOf(Send(Record(300, crc), 13).at(0)), Status::kOk);
+  EXPECT_EQ(StatusOf(Send(start, 14).at(0)), Status::kOk);
+  EXPECT_TRUE(host_.reenumerated);
+  EXPECT_EQ(host_.nextModel, nullptr);
 }
 
 TEST_F(BootLoaderModelTest, DisconnectDuringEraseLeavesThePagesBeforeItErasedOnly) {

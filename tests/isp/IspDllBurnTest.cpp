@@ -39,9 +39,10 @@ TEST_F(IspDllBurn, FullBurnWritesVerifiesAndStartsTheFirmware) {
   EXPECT_EQ(model_->CodeFlash(), isptest::ExpectedFlash(image));
   EXPECT_EQ(model_->FirmwareVersion(), 0x0201);
 
+  EXPECT_TRUE(model_->HoldsValidImage());  // the record, written by the verify
   EXPECT_EQ(ExecuteProgramFrom(2), 0);
-  // Without an owner the boot loader leaves the bus once started.
-  EXPECT_TRUE(bus_.PluggedDevices().empty());
+  // Without an owner the boot loader leaves the bus and the keyboard comes.
+  EXPECT_TRUE(ApplicationPresent());
   EXPECT_EQ(SwitchToUserProgram(), 0);
 }
 
@@ -92,16 +93,17 @@ TEST_F(IspDllBurn, NoteBlockIsTheThirdBlock) {
   EXPECT_EQ(loaded.third[0], 'b');
 
   image.note->clear();
-  image.option.clear();
   loaded = LoadFileAt(Save(image));
   ASSERT_EQ(loaded.result, 0);
   EXPECT_NE(loaded.third, nullptr);  // present, though empty
   EXPECT_EQ(loaded.thirdSize, 0U);
-  EXPECT_EQ(loaded.optionSize, 0U);
-  // An empty option block leaves the option area as it was.
+  // The whole option area is rewritten: bytes past the block become 0xFF.
+  model_->PokeOption(0, std::vector<std::uint8_t>(32, 0x00));
   EXPECT_EQ(EraseByPage(0, 240, 0), 0);
   EXPECT_EQ(Program(0), 0);
-  EXPECT_EQ(model_->OptionArea(), std::vector<std::uint8_t>(32, 0xFF));
+  std::vector<std::uint8_t> area(32, 0xFF);
+  std::copy(image.option.begin(), image.option.end(), area.begin());
+  EXPECT_EQ(model_->OptionArea(), area);
 }
 
 TEST_F(IspDllBurn, ProgressRisesStepByStepWhileAnOperationRuns) {
@@ -148,11 +150,23 @@ TEST_F(IspDllBurn, RefusesArgumentsItDoesNotKnowAndLeavesTheFlashAlone) {
   EXPECT_EQ(model_->CodeFlash(), before);
 }
 
-TEST_F(IspDllBurn, StartIsRefusedOnAnErasedFlash) {
+TEST_F(IspDllBurn, StartIsRefusedUntilAWholeVerifyWroteTheRecord) {
   ASSERT_EQ(ConnectToBootloader(), 0);
   ASSERT_EQ(EraseByPage(0, 240, 0), 0);
   EXPECT_EQ(ExecuteProgramFrom(2), -1);
+  ASSERT_EQ(LoadFileAt(Save(MakeImage(3000, 12, 0x0100))).result, 0);
+  ASSERT_EQ(Program(0), 0);
+  EXPECT_EQ(ExecuteProgramFrom(2), -1);  // programmed, not verified
+  EXPECT_EQ(VerifyByPage(0, 100, 0), 0);
+  EXPECT_EQ(ExecuteProgramFrom(2), -1);  // a part verified writes no record
+  EXPECT_FALSE(model_->HoldsValidImage());
   EXPECT_EQ(bus_.PluggedDevices().size(), 1U);
+  EXPECT_FALSE(ApplicationPresent());
+  // The option area is covered too: changed behind the host's back, the
+  // device refuses the record and the verify reports a mismatch.
+  model_->PokeOption(2, std::vector<std::uint8_t>{0x00});
+  EXPECT_EQ(VerifyByPage(0, 240, 0), 1);
+  EXPECT_FALSE(model_->HoldsValidImage());
 }
 
 TEST_F(IspDllBurn, WithoutABootLoaderEverythingFailsAtOnce) {
@@ -168,7 +182,7 @@ TEST_F(IspDllBurn, WithoutABootLoaderEverythingFailsAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 
   // Plugged back, it is found again.
-  bus_.Plug(model_);
+  bus_.Plug(link_);
   EXPECT_EQ(ConnectToBootloader(), 0);
 }
 

@@ -109,6 +109,16 @@ TEST_F(IspDllFile, RefusesMissingDamagedAndForeignFiles) {
   foreign.option.resize(33, 0);
   ExpectRefused(Save(foreign, "option.MTP"), "option block larger than the option area");
 
+  // Files that could never start, or would keep the old version.
+  isp::MtpImage unfit = MakeImage(1, 23, 0x0200);
+  ExpectRefused(Save(unfit, "one-byte.MTP"), "a 1-byte program");
+  unfit = MakeImage(1000, 23, 0x0200);
+  std::fill_n(unfit.program.begin(), 4, 0xFF);
+  ExpectRefused(Save(unfit, "entry.MTP"), "an erased entry");
+  unfit = MakeImage(1000, 23, 0x0200);
+  unfit.option.clear();
+  ExpectRefused(Save(unfit, "no-option.MTP"), "no option block");
+
   // The old firmware is still there, whole.
   ASSERT_EQ(LoadFileAt(dir_ / "old.MTP").result, 0);
   EXPECT_EQ(VerifyByPage(0, 240, 0), 0);

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "emulator/SimpleDeviceModel.h"
+
 #include "isp/ByteOrder.h"
 #include "isp/Crc32.h"
 #include "isp/IspDll.h"
@@ -57,10 +59,27 @@ Loaded LoadFileAt(const std::filesystem::path& path) {
   return l;
 }
 
+std::shared_ptr<emulator::DeviceModel> MakeApplicationModel() {
+  emulator::DeviceIdentity identity;
+  identity.vendorId = static_cast<std::uint16_t>(isp::protocol::kTargetId >> 16);
+  identity.productId = static_cast<std::uint16_t>(isp::protocol::kTargetId & 0xFFFF);
+  identity.reportDescriptor = emulator::SimpleDeviceModel::VendorDescriptor(9, 64, 64);
+  return std::make_shared<emulator::SimpleDeviceModel>(identity);
+}
+
 BootLoaderFixture::BootLoaderFixture() {
   // Short answer timeouts keep the fault tests quick; the logic is the same.
-  isp::SetLinkSettingsForTesting(isp::LinkSettings{150, 3});
-  deviceId_ = bus_.Plug(model_);
+  isp::SetLinkSettingsForTesting(isp::LinkSettings{150, 3, 500});
+  model_->SetApplicationModel(MakeApplicationModel());
+  deviceId_ = bus_.Plug(link_);
+}
+
+bool BootLoaderFixture::ApplicationPresent() const {
+  const auto devices = bus_.PluggedDevices();
+  return std::any_of(devices.begin(), devices.end(), [this](std::uint32_t id) {
+    const auto model = bus_.ModelOf(id);
+    return model && model->Identity().vendorId == (isp::protocol::kTargetId >> 16);
+  });
 }
 
 BootLoaderFixture::~BootLoaderFixture() {
@@ -86,7 +105,7 @@ std::int32_t BootLoaderFixture::BurnUpToVerify(const std::filesystem::path& file
 
 void BootLoaderFixture::Replug() {
   bus_.UnplugAll();
-  deviceId_ = bus_.Plug(model_);
+  deviceId_ = bus_.Plug(link_);
 }
 
 }  // namespace isptest

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "emulator/BootLoaderModel.h"
+#include "emulator/FaultyLink.h"
 #include "hid/platform/HidBackend.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
 #include "isp/MtpFormat.h"
@@ -42,7 +43,11 @@ struct Loaded {
 };
 Loaded LoadFileAt(const std::filesystem::path& path);
 
-// The emulated boot loader on the virtual bus, installed as the platform.
+// The keyboard in application mode, as the boot loader comes back after START.
+std::shared_ptr<emulator::DeviceModel> MakeApplicationModel();
+
+// The emulated boot loader behind a faulty link on the virtual bus,
+// installed as the platform.
 class BootLoaderFixture : public ::testing::Test {
  protected:
   BootLoaderFixture();
@@ -57,7 +62,11 @@ class BootLoaderFixture : public ::testing::Test {
 
   hidplatform::VirtualHidBus bus_;
   hidplatform::ScopedBackend scoped_{bus_};
+  // Whether the keyboard came back in application mode.
+  bool ApplicationPresent() const;
+
   std::shared_ptr<emulator::BootLoaderModel> model_ = std::make_shared<emulator::BootLoaderModel>();
+  std::shared_ptr<emulator::FaultyLink> link_ = std::make_shared<emulator::FaultyLink>(model_);
   std::uint32_t deviceId_ = 0;
   TempDir dir_{"isp-test"};
 };

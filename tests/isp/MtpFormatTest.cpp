@@ -45,12 +45,11 @@ TEST(MtpFormat, RoundTripKeepsEveryBlockAndTellsAMissingNoteFromAnEmptyOne) {
   EXPECT_TRUE(parsed.image.note->empty());
 
   image.note = std::vector<std::uint8_t>{'h', 'i'};
-  image.option.clear();
+  image.pageCount = 256;
   image.program.assign(65535, 0xAB);  // the largest block the format carries
   parsed = isp::ParseMtp(isp::SerializeMtp(image));
   ASSERT_EQ(parsed.error, isp::MtpError::kOk);
   EXPECT_EQ(*parsed.image.note, image.note);
-  EXPECT_TRUE(parsed.image.option.empty());
   EXPECT_EQ(parsed.image.program.size(), 65535U);
 }
 
@@ -65,7 +64,7 @@ TEST(MtpFormat, RefusesEveryKindOfDamage) {
   EXPECT_EQ(isp::ParseMtp({}).error, E::kTooShort);
   EXPECT_EQ(damaged([](auto& f) { f.resize(63); }), E::kTooShort);
   EXPECT_EQ(damaged([](auto& f) { f[0] = 'X'; }), E::kBadMagic);
-  EXPECT_EQ(damaged([](auto& f) { f[4] = 2; }), E::kBadVersion);
+  EXPECT_EQ(damaged([](auto& f) { f[4] = 1; }), E::kBadVersion);  // the old format
   EXPECT_EQ(damaged([](auto& f) { f[9] ^= 1; }), E::kHeaderCrc);
   EXPECT_EQ(damaged([](auto& f) {
               f[6] = 65;
@@ -109,9 +108,22 @@ TEST(MtpFormat, RefusesEveryKindOfDamage) {
             }),
             E::kBlockTooLarge);
 
-  isp::MtpImage empty = Sample();
-  empty.program.clear();
-  EXPECT_EQ(isp::ParseMtp(isp::SerializeMtp(empty)).error, E::kEmptyProgram);
+  // What the firmware needs to start, and its version.
+  auto refused = [](auto change) {
+    isp::MtpImage image = Sample();
+    change(image);
+    return isp::ParseMtp(isp::SerializeMtp(image)).error;
+  };
+  EXPECT_EQ(refused([](auto& i) { i.program.clear(); }), E::kEmptyProgram);
+  EXPECT_EQ(refused([](auto& i) { i.program.resize(1); }), E::kProgramTooSmall);
+  EXPECT_EQ(refused([](auto& i) { i.program.resize(255); }), E::kProgramTooSmall);
+  EXPECT_EQ(refused([](auto& i) { i.program.resize(256); }), E::kOk);
+  EXPECT_EQ(refused([](auto& i) { std::fill_n(i.program.begin(), 4, 0xFF); }), E::kProgramTooSmall);
+  EXPECT_EQ(refused([](auto& i) { i.program[3] = 0xFF; }), E::kOk);
+  EXPECT_EQ(refused([](auto& i) { i.program.resize(256 * 240 + 1); }), E::kProgramTooLarge);
+  EXPECT_EQ(refused([](auto& i) { i.option.clear(); }), E::kNoVersion);
+  EXPECT_EQ(refused([](auto& i) { i.option.resize(1); }), E::kNoVersion);
+  EXPECT_EQ(refused([](auto& i) { i.option = {0xFF, 0xFF, 0x00}; }), E::kNoVersion);
 }
 
 TEST(MtpFormat, FitCheckNamesEveryMismatchWithTheTarget) {

@@ -79,7 +79,14 @@ TEST_F(MtpTool, RefusesBadInputWithoutLeavingAFileBehind) {
   ASSERT_EQ(Tool("sample-image " + Path("big.bin") + " 65535").exitCode, 0);
   const ToolRun tooBig = Tool("pack " + Path("big.bin") + " " + Path("out.MTP"));
   EXPECT_EQ(tooBig.exitCode, 1);  // 65535 bytes do not fit 240 pages of 256
-  EXPECT_NE(tooBig.output.find("must have 1 to 61440 bytes"), std::string::npos) << tooBig.output;
+  EXPECT_NE(tooBig.output.find("must have 256 to 61440 bytes"), std::string::npos) << tooBig.output;
+  // Too small to start, or without a version: not packed either.
+  ASSERT_EQ(Tool("sample-image " + Path("tiny.bin") + " 1").exitCode, 0);
+  EXPECT_EQ(Tool("pack --version 0102 " + Path("tiny.bin") + " " + Path("out.MTP")).exitCode, 1);
+  const ToolRun noVersion =
+      Tool("pack " + Path("big.bin") + " " + Path("out.MTP") + " --page-count 256");
+  EXPECT_EQ(noVersion.exitCode, 1);
+  EXPECT_NE(noVersion.output.find("give --version"), std::string::npos) << noVersion.output;
   EXPECT_FALSE(std::filesystem::exists(dir_ / "out.MTP"));
   EXPECT_EQ(Tool("pack --version xyz " + Path("big.bin") + " " + Path("out.MTP")).exitCode, 2);
   EXPECT_EQ(Tool("pack --frobnicate " + Path("big.bin") + " " + Path("out.MTP")).exitCode, 2);
@@ -100,6 +107,15 @@ TEST_F(MtpTool, InfoExitsNonZeroForADamagedFile) {
   const ToolRun run = Tool("info " + Path("bad.MTP"));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.output.find("DAMAGED: block CRC mismatch"), std::string::npos) << run.output;
+
+  // Well formed, but for a flash larger than this keyboard's: fits no target.
+  ASSERT_EQ(Tool("sample-image " + Path("big.bin") + " 65535").exitCode, 0);
+  ASSERT_EQ(Tool("pack --version 0102 --page-count 256 " + Path("big.bin") + " " + Path("big.MTP"))
+                .exitCode,
+            0);
+  const ToolRun big = Tool("info " + Path("big.MTP"));
+  EXPECT_EQ(big.exitCode, 1) << big.output;
+  EXPECT_NE(big.output.find("FITS NO KNOWN TARGET"), std::string::npos) << big.output;
 }
 
 }  // namespace

@@ -42,6 +42,7 @@ Fault ParseFault(const std::string& text) {
       {"write", Operation::kWrite},
       {"verify", Operation::kVerify},
       {"write-option", Operation::kWriteOption},
+      {"record", Operation::kRecord},
       {"start", Operation::kStart},
   };
   const std::size_t at = text.find('@');
@@ -67,7 +68,7 @@ Fault ParseFault(const std::string& text) {
   }
   if (!known) {
     throw std::invalid_argument("--fault: unknown operation '" + operation +
-                                "' (identify, erase, write, verify, write-option, start)");
+                                "' (identify, erase, write, verify, write-option, record, start)");
   }
   if (colon != std::string::npos) {
     fault.page = static_cast<std::uint16_t>(Number("--fault", where.substr(colon + 1), 10, 239));
@@ -139,17 +140,18 @@ Options:
                        (default 6: boot keyboard; touchpad, consumer control,
                        system control, command collection, vendor collection)
   --firmware-version HEX
-                       firmware version at a fresh start (default 0105); a
-                       flash file that holds a burned image overrides it
-  --boot-loader        start in boot-loader mode, as after an interrupted burn
+                       firmware version of a factory-fresh flash (default
+                       0105); a flash file's own image overrides it
+  --boot-loader        start in boot-loader mode, as after the update command
   --flash FILE         load the flash from FILE when it exists; save it there
-                       after each burn and at exit (code pages, then the option
-                       area)
+                       after each burn and at exit (code pages, option area,
+                       integrity record). A flash without a valid record (a
+                       burn that was cut) starts as the boot loader by itself
   --fault KIND[@OPERATION[:PAGE]]
                        make the boot loader fail once; KIND is disconnect
                        (drops off the bus), drop-answer, corrupt-answer or
                        stall; OPERATION is identify, erase, write, verify,
-                       write-option or start; PAGE 0 to 239
+                       write-option, record or start; PAGE 0 to 239
                        (e.g. --fault disconnect@write:120)
   --switch-pause MS    pause between leaving one mode and appearing in the
                        other (default 500)

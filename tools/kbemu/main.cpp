@@ -15,6 +15,7 @@
 #include "isp/IspProtocol.h"
 #include "tools/kbemu/FlashFile.h"
 #include "tools/kbemu/KbemuOptions.h"
+#include "tools/kbemu/PowerOn.h"
 #include "tools/kbemu/UhidTransport.h"
 #include "version/StandardOptions.h"
 
@@ -41,31 +42,40 @@ class FileDescriptor {
 
 void SaveFlashOf(const emulator::BootLoaderModel& bootLoader, const std::string& path) {
   if (path.empty()) return;
-  kbemu::SaveFlash(path, {bootLoader.CodeFlash(), bootLoader.OptionArea()});
+  kbemu::SaveFlash(path, bootLoader.FlashContents());
 }
 
 int Run(const kbemu::KbemuOptions& options) {
   // Say plainly what is missing before anything else happens.
   kbemu::CheckUhidAccess(options.uhidPath);
 
-  auto bootLoader = std::make_shared<emulator::BootLoaderModel>();
-  kbemu::KbemuOptions effective = options;
+  std::optional<kbemu::FlashContents> loaded;
   if (!options.flashFile.empty()) {
-    const auto flash = kbemu::LoadFlash(
+    loaded = kbemu::LoadFlash(
         options.flashFile,
         static_cast<std::size_t>(isp::protocol::kPageSize) * isp::protocol::kPageCount,
-        isp::protocol::kOptionSize);
-    if (flash) {
-      bootLoader->PokeCode(0, flash->code);
-      bootLoader->PokeOption(0, flash->option);
-      const std::uint16_t burned = bootLoader->FirmwareVersion();
-      if (burned != 0xFFFF) effective.version = burned;
-      char line[160];
-      std::snprintf(line, sizeof line, "flash loaded from %s (firmware version %04X)",
-                    options.flashFile.c_str(), burned);
-      Say(line);
-    }
+        isp::protocol::kOptionSize, isp::protocol::kRecordSize);
   }
+  const bool fromFile = loaded.has_value();
+  kbemu::PowerOn on =
+      kbemu::DecidePowerOn(std::move(loaded), options.version, options.startInBootLoader);
+  const bool valid = emulator::BootLoaderModel::HoldsValidImage(on.flash);
+  if (fromFile) {
+    char line[200];
+    if (valid) {
+      std::snprintf(line, sizeof line, "flash loaded from %s: a complete image, version %04X",
+                    options.flashFile.c_str(), on.version);
+    } else {
+      std::snprintf(line, sizeof line,
+                    "flash loaded from %s: no valid image, so the boot loader stays",
+                    options.flashFile.c_str());
+    }
+    Say(line);
+  }
+  auto bootLoader = std::make_shared<emulator::BootLoaderModel>(std::move(on.flash));
+  kbemu::KbemuOptions effective = options;
+  effective.version = on.version;
+  effective.startInBootLoader = on.bootLoader;
   if (options.fault) bootLoader->InjectFault(*options.fault);
   // A flash file that cannot be written is reported now, not after a burn.
   SaveFlashOf(*bootLoader, options.flashFile);
@@ -89,7 +99,7 @@ int Run(const kbemu::KbemuOptions& options) {
   composite.application.collections = effective.collections;
   composite.application.version = effective.version;
   composite.switchPause = options.switchPause;
-  composite.startInBootLoader = options.startInBootLoader;
+  composite.startInBootLoader = effective.startInBootLoader;
   auto factory = [bootLoader](const emulator::BootLoaderHooks& hooks) {
     bootLoader->SetStartHandler(hooks.startUserFirmware);
     return std::static_pointer_cast<emulator::DeviceModel>(bootLoader);

@@ -32,6 +32,7 @@ constexpr const char* kUsage =
     "      --page-size N      page size in bytes (default 256)\n"
     "      --page-count N     code pages (default 240)\n"
     "  mtptool info FILE.MTP  prints the header and blocks; exit 1 when the file is damaged\n"
+    "                         or fits no known target\n"
     "  mtptool sample-image OUT.bin [SIZE]\n"
     "                         writes a deterministic test-pattern image (default 60000 bytes)\n"
     "  mtptool --help | --version\n";
@@ -133,13 +134,14 @@ int Pack(int argc, char** argv) {
     isp::PutU16(image.option, 0, static_cast<std::uint32_t>(*version));
   }
   const std::size_t capacity = static_cast<std::size_t>(image.pageSize) * image.pageCount;
-  if (image.program.empty() || image.program.size() > isp::kMtpMaxBlockSize ||
+  if (image.program.size() < image.pageSize || image.program.size() > isp::kMtpMaxBlockSize ||
       image.program.size() > capacity) {
     std::fprintf(stderr,
-                 "mtptool: the program image has %zu bytes; it must have 1 to %zu bytes "
-                 "(%u pages of %u bytes, at most 65535)\n",
-                 image.program.size(), std::min<std::size_t>(capacity, isp::kMtpMaxBlockSize),
-                 image.pageCount, image.pageSize);
+                 "mtptool: the program image has %zu bytes; it must have %u to %zu bytes "
+                 "(at least one page; %u pages of %u bytes, at most 65535)\n",
+                 image.program.size(), image.pageSize,
+                 std::min<std::size_t>(capacity, isp::kMtpMaxBlockSize), image.pageCount,
+                 image.pageSize);
     return kExitFailure;
   }
   if (image.option.size() > isp::protocol::kOptionSize) {
@@ -151,7 +153,14 @@ int Pack(int argc, char** argv) {
     std::fprintf(stderr, "mtptool: the note is longer than 65535 bytes\n");
     return kExitFailure;
   }
-  if (!WriteFileAtomically(positional[1], isp::SerializeMtp(image))) {
+  const std::vector<std::uint8_t> file = isp::SerializeMtp(image);
+  // What a reader refuses is not packed: no version, an erased entry.
+  if (const isp::MtpError error = isp::ParseMtp(file).error; error != isp::MtpError::kOk) {
+    std::fprintf(stderr, "mtptool: cannot pack: %s%s\n", isp::MtpErrorText(error),
+                 error == isp::MtpError::kNoVersion ? " (give --version)" : "");
+    return kExitFailure;
+  }
+  if (!WriteFileAtomically(positional[1], file)) {
     std::fprintf(stderr, "mtptool: cannot write %s\n", positional[1].c_str());
     return kExitFailure;
   }
@@ -196,11 +205,14 @@ int Info(int argc, char** argv) {
   } else {
     std::printf("note block:    none\n");
   }
-  const bool fits =
+  const std::string misfit =
       isp::CheckMtpFitsTarget(image, isp::protocol::kTargetId, isp::protocol::kPageSize,
-                              isp::protocol::kPageCount, isp::protocol::kOptionSize)
-          .empty();
-  std::printf("status:        ok%s\n", fits ? "" : " (made for another keyboard)");
+                              isp::protocol::kPageCount, isp::protocol::kOptionSize);
+  if (!misfit.empty()) {
+    std::printf("status:        FITS NO KNOWN TARGET: %s\n", misfit.c_str());
+    return kExitFailure;
+  }
+  std::printf("status:        ok\n");
   return kExitOk;
 }
 
