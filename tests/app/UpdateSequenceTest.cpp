@@ -51,6 +51,7 @@ TEST_F(WindowTest, UpdateWithoutAFirmwareFileForThisKeyboardSendsNothing) {
   image.pageSize = isp::protocol::kPageSize;
   image.pageCount = isp::protocol::kPageCount;
   image.program.assign(1000, 0x5A);
+  image.option = {0x06, 0x01};  // firmware version 1.06
   isp::MtpImage otherTarget = image;
   otherTarget.targetId = 0x12345678;
   std::vector<std::uint8_t> damaged = isp::SerializeMtp(image);
