@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +17,7 @@
 #include "hid/info/Info.h"
 #include "hid/platform/HidBackend.h"
 #include "hid/qt/QtMainLoop.h"
+#include "isp/FirmwareFile.h"
 
 namespace {
 
@@ -261,6 +263,18 @@ void TbootloaderFORM::Button5Click() {
 
 void TbootloaderFORM::ColorBtn1Click() {
   if (currentDevice_ == nullptr) return;
+  // A keyboard restarted into its boot loader with nothing to burn stays
+  // there: the file is checked before the command goes out.
+  const QString firmware = FirmwarePathIn(programDirectory_);
+  const std::string firmwareProblem =
+      isp::CheckFirmwareFile(QFile::encodeName(firmware).toStdString());
+  if (!firmwareProblem.empty()) {
+    AddHistoryLine(QStringLiteral("Firmware file %1: %2")
+                       .arg(firmware, QString::fromStdString(firmwareProblem)));
+    SetLabelColor(Label2, clRed);
+    Label2->setText(QStringLiteral("No valid firmware"));
+    return;
+  }
   currentDevice_->SetDataHandler(hid::THidDataEvent());
   int attempted = 0;
   int delivered = 0;

@@ -7,6 +7,7 @@
 
 #include "hid/platform/TextEncoding.h"
 #include "isp/IspDll.h"
+#include "version/StandardOptions.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -46,6 +47,13 @@ int FailStep() {
   return WaitAndFail();
 }
 
+constexpr const char* kUsage =
+    "usage: mcuprog [FILE.MTP]\n"
+    "       mcuprog --help | --version\n"
+    "Burns FILE.MTP (default burn.MTP in the current directory) into the keyboard\n"
+    "while it runs its boot loader: connect, load, erase, program, verify, start.\n"
+    "Exit code 0 after a complete burn, 1 otherwise.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,6 +69,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 #endif
+  // Only these two first arguments are not file names; a file of that name
+  // is still reached as ./--help.
+  if (argc > 1 && kbversion::AnswerStandardOption(argv[1], "mcuprog", kUsage)) return 0;
   std::string fileName = "burn.MTP";
   if (argc > 1) fileName = argv[1];
   Say("You have filename: %s\n", fileName.c_str());

@@ -9,6 +9,7 @@
 
 #include "hid/platform/HidBackend.h"
 #include "hid/platform/TextEncoding.h"
+#include "isp/FirmwareFile.h"
 #include "isp/IspDllInternals.h"
 #include "isp/IspSession.h"
 #include "isp/MtpFormat.h"
@@ -97,10 +98,8 @@ std::int32_t LoadFile(const ISPDLL_CHAR* fileName, const std::uint8_t** program,
   const auto path = hidplatform::Utf16ToFileName(fileName);
 #endif
   if (!path || path->empty()) return -1;
-  std::vector<std::uint8_t> bytes;
-  if (!isp::ReadWholeFile(*path, bytes)) return -1;
-  isp::MtpParseResult parsed = isp::ParseMtp(bytes);
-  if (parsed.error != isp::MtpError::kOk) return -1;
+  isp::MtpFileResult parsed = isp::ReadMtpFile(*path);
+  if (!parsed.error.empty()) return -1;
   if (!s.session->Accepts(parsed.image)) return -1;
   s.image = std::move(parsed.image);
   const isp::MtpImage& image = *s.image;

@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QSignalSpy>
 
+#include "isp/IspProtocol.h"
+#include "isp/MtpFormat.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/TempDir.h"
 
 namespace apptest {
 namespace {
@@ -35,6 +38,49 @@ TEST_F(WindowTest, UpdateWritesEveryInterfaceOnceAndLeavesOneLogLine) {
   EXPECT_FALSE(form->Image1->isVisibleTo(form.get()));
   EXPECT_FALSE(form->Timer3.isActive());
   EXPECT_EQ(form->CurrentDevice(), form->DeviceOfEntry(5));
+}
+
+TEST_F(WindowTest, UpdateWithoutAFirmwareFileForThisKeyboardSendsNothing) {
+  testsupport::TempDir dir("kbupdate-firmware");
+  Open();
+  form->SetProgramDirectory(QString::fromStdString(dir.Path().string()));
+  PlugAndWait(MakeKeyboard(6));
+  const QString firmware = QString::fromStdString((dir / "USBKeyboard.MTP").string());
+  isp::MtpImage image;
+  image.targetId = isp::protocol::kTargetId;
+  image.pageSize = isp::protocol::kPageSize;
+  image.pageCount = isp::protocol::kPageCount;
+  image.program.assign(1000, 0x5A);
+  image.option = {0x06, 0x01};  // firmware version 1.06
+  isp::MtpImage otherTarget = image;
+  otherTarget.targetId = 0x12345678;
+  std::vector<std::uint8_t> damaged = isp::SerializeMtp(image);
+  damaged.back() ^= 1;
+
+  const std::vector<std::pair<std::optional<std::vector<std::uint8_t>>, QString>> cases = {
+      {std::nullopt, QStringLiteral("not found")},
+      {damaged, QString::fromLatin1(isp::MtpErrorText(isp::MtpError::kBlockCrc))},
+      {isp::SerializeMtp(otherTarget), QStringLiteral("the file is made for another target")},
+  };
+  for (const auto& [bytes, reason] : cases) {
+    SCOPED_TRACE(reason.toStdString());
+    if (bytes) dir.Write("USBKeyboard.MTP", *bytes);
+    TakeWrites();
+    QTest::mouseClick(form->ColorBtn1, Qt::LeftButton);
+    // The keyboard stays in application mode, ready for another try.
+    EXPECT_TRUE(TakeWrites().empty());
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("No valid firmware"));
+    EXPECT_EQ(TextColor(form->Label2), kRed);
+    EXPECT_EQ(History().last(), QStringLiteral("Firmware file %1: %2").arg(firmware, reason));
+    EXPECT_TRUE(form->Label3->text().isEmpty());
+    EXPECT_NE(form->UpdateFlag(), QStringLiteral("OK"));
+    EXPECT_TRUE(form->ColorBtn1->isEnabled());
+  }
+
+  dir.Write("USBKeyboard.MTP", isp::SerializeMtp(image));
+  QTest::mouseClick(form->ColorBtn1, Qt::LeftButton);
+  EXPECT_EQ(TakeWrites().size(), 6u);
+  EXPECT_EQ(form->Label3->text(), QStringLiteral("Ready Update"));
 }
 
 TEST_F(WindowTest, UpdateThatReachesNoInterfaceSaysWhy) {

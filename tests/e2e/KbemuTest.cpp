@@ -25,7 +25,7 @@ using kbemu::ParseKbemuOptions;
 
 TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
   const auto options = ParseKbemuOptions(
-      {"--collections", "4", "--version=0x0106", "--boot-loader", "--flash", "/tmp/f.bin",
+      {"--collections", "4", "--firmware-version=0x0106", "--boot-loader", "--flash", "/tmp/f.bin",
        "--fault", "disconnect@write:120", "--switch-pause", "50", "--uhid", "/dev/x", "--quiet"});
   EXPECT_EQ(options.collections, 4);
   EXPECT_EQ(options.version, 0x0106);
@@ -44,6 +44,8 @@ TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
   EXPECT_EQ(defaults.version, 0x0105);
   EXPECT_FALSE(defaults.fault.has_value());
   EXPECT_TRUE(ParseKbemuOptions({"-h"}).help);
+  EXPECT_TRUE(ParseKbemuOptions({"--version"}).showVersion);
+  EXPECT_EQ(ParseKbemuOptions({"--version"}).version, 0x0105);
 
   const auto stall = kbemu::ParseFault("stall");
   EXPECT_EQ(stall.kind, BootLoaderModel::FaultKind::kStall);
@@ -54,9 +56,9 @@ TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
       {"--collections", "0"},
       {"--collections", "9"},
       {"--collections", "x"},
-      {"--version", "10000"},
-      {"--version", "-1"},
-      {"--version"},
+      {"--firmware-version", "10000"},
+      {"--firmware-version", "-1"},
+      {"--firmware-version"},
       {"--fault", "melt"},
       {"--fault", "stall@burn"},
       {"--fault", "disconnect@write:240"},
@@ -207,8 +209,8 @@ std::pair<int, std::string> RunKbemu(const std::string& arguments) {
 TEST(KbemuProgram, HelpBadOptionsAndNoUhid) {
   auto [helpCode, help] = RunKbemu("--help");
   EXPECT_EQ(helpCode, 0);
-  for (const char* option : {"--collections", "--version", "--boot-loader", "--flash", "--fault",
-                             "--switch-pause", "--uhid"}) {
+  for (const char* option : {"--collections", "--firmware-version", "--boot-loader", "--flash",
+                             "--fault", "--switch-pause", "--uhid"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 

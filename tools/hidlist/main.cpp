@@ -6,12 +6,24 @@
 #include <optional>
 
 #include "tools/hidlist/HidList.h"
+#include "version/StandardOptions.h"
 
 #if !defined(_WIN32)
 #include "hid/platform/linux/LinuxHidBackend.h"
 #endif
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: hidlist [--root DIR]\n"
+    "       hidlist --help | --version\n"
+    "Lists every HID interface with its identity, version, product, report\n"
+    "lengths (input, output, feature), path, device instance and access.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc == 2 && kbversion::AnswerStandardOption(argv[1], "hidlist", kUsage)) return 0;
 #if !defined(_WIN32)
   std::optional<hidplatform::LinuxHidBackend> backend;
   std::optional<hidplatform::ScopedBackend> scope;
@@ -25,12 +37,8 @@ int main(int argc, char** argv) {
       continue;
     }
 #endif
-    {
-      std::cerr << "usage: hidlist [--root DIR]\n"
-                   "Lists every HID interface with its identity, version, product, report\n"
-                   "lengths (input, output, feature), path, device instance and access.\n";
-      return std::strcmp(argv[i], "--help") == 0 ? 0 : 1;
-    }
+    std::cerr << kUsage;
+    return 1;
   }
   return hidlist::ListInterfaces(std::cout, std::cerr);
 }

@@ -102,6 +102,8 @@ KbemuOptions ParseKbemuOptions(const std::vector<std::string>& arguments) {
                                     " is outside 1 to 8");
       }
     } else if (name == "--version") {
+      options.showVersion = true;
+    } else if (name == "--firmware-version") {
       std::string text = value();
       if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) text = text.substr(2);
       options.version = static_cast<std::uint16_t>(Number(name, text, 16, 0xFFFF));
@@ -137,8 +139,9 @@ Options:
   --collections N      top-level collections in application mode, 1 to 8
                        (default 6: boot keyboard; touchpad, consumer control,
                        system control, command collection, vendor collection)
-  --version HEX        firmware version of a factory-fresh flash (default 0105);
-                       a flash file's own image overrides it
+  --firmware-version HEX
+                       firmware version of a factory-fresh flash (default
+                       0105); a flash file's own image overrides it
   --boot-loader        start in boot-loader mode, as after the update command
   --flash FILE         load the flash from FILE when it exists; save it there
                        after each burn and at exit (code pages, option area,
@@ -155,6 +158,7 @@ Options:
   --uhid PATH          the uhid device (default /dev/uhid)
   --quiet              log only mode changes, not every report
   -h, --help           this text
+  --version            the program's version
 
 Needs read-write access to /dev/uhid: run as root, or add a udev rule such as
   KERNEL=="uhid", GROUP="plugdev", MODE="0660"

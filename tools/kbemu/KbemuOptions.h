@@ -21,6 +21,7 @@ struct KbemuOptions {
   std::string uhidPath = "/dev/uhid";
   bool quiet = false;
   bool help = false;
+  bool showVersion = false;  // --version: the program's, not the keyboard's
 };
 
 // Parses the arguments after the program name. Throws std::invalid_argument

@@ -17,6 +17,7 @@
 #include "tools/kbemu/KbemuOptions.h"
 #include "tools/kbemu/PowerOn.h"
 #include "tools/kbemu/UhidTransport.h"
+#include "version/StandardOptions.h"
 
 namespace {
 
@@ -144,6 +145,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << kbemu::KbemuUsage();
+    return 0;
+  }
+  if (options.showVersion) {
+    kbversion::AnswerStandardOption("--version", "kbemu", {});
     return 0;
   }
   try {

@@ -15,6 +15,7 @@
 #include "isp/Crc32.h"
 #include "isp/IspProtocol.h"
 #include "isp/MtpFormat.h"
+#include "version/StandardOptions.h"
 
 namespace {
 
@@ -22,21 +23,23 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+constexpr const char* kUsage =
+    "usage:\n"
+    "  mtptool pack [options] PROGRAM.bin OUT.MTP\n"
+    "      --version HEX      firmware version (BCD, e.g. 0102 for 2.01) into option bytes 0..1\n"
+    "      --option FILE      raw option bytes (at most 32; --version overrides bytes 0..1)\n"
+    "      --note TEXT        a note carried in the file, never written to the device\n"
+    "      --target HEX       target identifier (default 2C7A5B1D)\n"
+    "      --page-size N      page size in bytes (default 256)\n"
+    "      --page-count N     code pages (default 240)\n"
+    "  mtptool info FILE.MTP  prints the header and blocks; exit 1 when the file is damaged\n"
+    "                         or fits no known target\n"
+    "  mtptool sample-image OUT.bin [SIZE]\n"
+    "                         writes a deterministic test-pattern image (default 60000 bytes)\n"
+    "  mtptool --help | --version\n";
+
 void PrintUsage(std::FILE* to) {
-  std::fputs(
-      "usage:\n"
-      "  mtptool pack [options] PROGRAM.bin OUT.MTP\n"
-      "      --version HEX      firmware version (BCD, e.g. 0102 for 2.01) into option bytes 0..1\n"
-      "      --option FILE      raw option bytes (at most 32; --version overrides bytes 0..1)\n"
-      "      --note TEXT        a note carried in the file, never written to the device\n"
-      "      --target HEX       target identifier (default 2C7A5B1D)\n"
-      "      --page-size N      page size in bytes (default 256)\n"
-      "      --page-count N     code pages (default 240)\n"
-      "  mtptool info FILE.MTP  prints the header and blocks; exit 1 when the file is damaged\n"
-      "                         or fits no known target\n"
-      "  mtptool sample-image OUT.bin [SIZE]\n"
-      "                         writes a deterministic test-pattern image (default 60000 bytes)\n",
-      to);
+  std::fputs(kUsage, to);
 }
 
 std::optional<unsigned long> ParseNumber(const char* text, int base, unsigned long limit) {
@@ -251,7 +254,8 @@ int main(int argc, char** argv) {
   if (command == "pack") return Pack(argc, argv);
   if (command == "info") return Info(argc, argv);
   if (command == "sample-image") return SampleImage(argc, argv);
-  if (command == "--help" || command == "-h" || command == "help") {
+  if (argc == 2 && kbversion::AnswerStandardOption(command, "mtptool", kUsage)) return kExitOk;
+  if (command == "-h" || command == "help") {
     PrintUsage(stdout);
     return kExitOk;
   }

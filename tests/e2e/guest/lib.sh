@@ -250,19 +250,20 @@ WRAPPER
 
 # --- udev, as on a desktop ---
 
-# Starts udevd with the project's rule and a rule that gives the group
-# plugdev the two devices (the "GROUP=/MODE= rule of your own" of
-# docs/linux.md; the shipped rule's uaccess needs a logged-in seat). The
-# guest's root is a chroot, which systemd's tools refuse unless told.
+# Starts udevd with the project's rule, which gives the group plugdev the two
+# devices (its uaccess part needs a logged-in seat, which the guest has not).
+# The guest's root is a chroot, which systemd's tools refuse unless told.
 start_udev() {
-  export SYSTEMD_IGNORE_CHROOT=1
-  mkdir -p /run/udev /etc/udev/rules.d
+  mkdir -p /etc/udev/rules.d
   cp "$KB_SOURCE/packaging/udev/70-kbupdate.rules" /etc/udev/rules.d/ ||
     fail "the project's udev rule is missing"
-  cat >/etc/udev/rules.d/71-kbupdate-test.rules <<'RULES'
-SUBSYSTEM=="hidraw", KERNELS=="*:2C7A:5B1D.*", GROUP="plugdev", MODE="0660"
-SUBSYSTEM=="hidraw", KERNELS=="*:04D9:8022.*", GROUP="plugdev", MODE="0660"
-RULES
+  start_udevd
+}
+
+# Starts udevd with the rules the machine has.
+start_udevd() {
+  export SYSTEMD_IGNORE_CHROOT=1
+  mkdir -p /run/udev
   /lib/systemd/systemd-udevd --daemon --resolve-names=early 2>"$results/udevd.log" ||
     fail "udevd did not start"
   udevadm settle --timeout=30
