@@ -164,8 +164,8 @@ constexpr long kRescanIntervalMs = 1000;
 UniqueFd PeriodicTimer(long intervalMs) {
   UniqueFd timer(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
   const timespec interval{intervalMs / 1000, (intervalMs % 1000) * 1000000};
-  const itimerspec spec{interval, interval};
-  if (timer.get() >= 0 && ::timerfd_settime(timer.get(), 0, &spec, nullptr) != 0) return {};
+  const itimerspec period{interval, interval};
+  if (timer.get() >= 0 && ::timerfd_settime(timer.get(), 0, &period, nullptr) != 0) return {};
   return timer;
 }
 
