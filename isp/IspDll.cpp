@@ -13,12 +13,15 @@
 #include "isp/IspDllInternals.h"
 #include "isp/IspSession.h"
 #include "isp/MtpFormat.h"
+#include "isp/PlatformBinding.h"
 
 namespace {
 
 struct LibraryState {
   std::atomic<int> progress{100};
   isp::LinkSettings settings;
+  // Declared before the session: the session's handles close first.
+  std::unique_ptr<isp::PlatformBinding> binding;
   std::unique_ptr<isp::IspSession> session;
   std::optional<isp::MtpImage> image;
 };
@@ -66,10 +69,15 @@ std::int32_t ConnectToBootloader() {
   LibraryState& s = State();
   s.progress.store(0);
   ProgressEnd end;
-  s.session.reset();  // a new connection replaces the old one
+  // A new connection replaces the old one.
+  s.session.reset();
+  s.binding.reset();
+  auto binding = std::make_unique<isp::PlatformBinding>();
+  if (!binding->Bound()) return -1;
   auto session =
       std::make_unique<isp::IspSession>(hidplatform::CurrentBackend(), s.settings, s.progress);
   if (!session->Connect()) return -1;
+  s.binding = std::move(binding);
   s.session = std::move(session);
   return 0;
 }
@@ -165,6 +173,7 @@ std::int32_t SwitchToUserProgram() {
   ProgressEnd end;
   // The boot loader has left (or is leaving) the bus; drop the connection.
   s.session.reset();
+  s.binding.reset();
   return 0;
 }
 

@@ -25,6 +25,7 @@ inline constexpr Handle kInvalidHandle = -1;
 // Platform error codes (the values a Windows host would report, so that logs
 // read the same everywhere).
 inline constexpr std::uint32_t kErrorSuccess = 0;
+inline constexpr std::uint32_t kErrorInvalidFunction = 1;
 inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kErrorInvalidHandle = 6;

@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "IspTestSupport.h"
+#include "hid/platform/Hid.h"
+#include "hid/platform/SetupApi.h"
 #include "isp/IspDll.h"
 
 namespace {
@@ -184,6 +186,36 @@ TEST_F(IspDllBurn, WithoutABootLoaderEverythingFailsAtOnce) {
   // Plugged back, it is found again.
   bus_.Plug(link_);
   EXPECT_EQ(ConnectToBootloader(), 0);
+}
+
+TEST_F(IspDllBurn, BindsThePlatformLibrariesForItsConnectionOnly) {
+  bus_.SetBindFailure(true, false);
+  EXPECT_EQ(ConnectToBootloader(), -1);
+  bus_.SetBindFailure(false, true);
+  EXPECT_EQ(ConnectToBootloader(), -1);
+  EXPECT_EQ(hidplatform::SetupApiRefCount(), 0) << "a failed binding keeps nothing";
+  EXPECT_FALSE(bus_.IsEnumerationBound());
+
+  bus_.SetBindFailure(false, false);
+  ASSERT_EQ(ConnectToBootloader(), 0);
+  EXPECT_TRUE(bus_.IsEnumerationBound());
+  EXPECT_TRUE(bus_.IsHidAccessBound());
+  ASSERT_EQ(ConnectToBootloader(), 0);  // a new connection replaces the old one
+  EXPECT_EQ(hidplatform::SetupApiRefCount(), 1);
+  EXPECT_EQ(SwitchToUserProgram(), 0);
+  EXPECT_EQ(hidplatform::SetupApiRefCount(), 0);
+  EXPECT_FALSE(bus_.IsEnumerationBound());
+  EXPECT_FALSE(bus_.IsHidAccessBound());
+
+  // A binding the process held before stays when the connection ends.
+  ASSERT_TRUE(hidplatform::BindSetupApi());
+  ASSERT_TRUE(hidplatform::BindHid());
+  ASSERT_EQ(ConnectToBootloader(), 0);
+  EXPECT_EQ(SwitchToUserProgram(), 0);
+  EXPECT_EQ(hidplatform::SetupApiRefCount(), 1);
+  EXPECT_TRUE(bus_.IsHidAccessBound());
+  hidplatform::ReleaseHid();
+  hidplatform::ReleaseSetupApi();
 }
 
 }  // namespace

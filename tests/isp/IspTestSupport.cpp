@@ -71,6 +71,8 @@ BootLoaderFixture::BootLoaderFixture() {
   // Short answer timeouts keep the fault tests quick; the logic is the same.
   isp::SetLinkSettingsForTesting(isp::LinkSettings{150, 3, 500});
   model_->SetApplicationModel(MakeApplicationModel());
+  // Like the Windows backend: nothing is found unless ISPDLL binds.
+  bus_.SetBindingRequired(true);
   deviceId_ = bus_.Plug(link_);
 }
 

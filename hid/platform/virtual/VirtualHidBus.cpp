@@ -199,6 +199,11 @@ void VirtualHidBus::SetEnumerationFailure(bool fail) {
   failEnumeration_ = fail;
 }
 
+void VirtualHidBus::SetBindingRequired(bool required) {
+  std::lock_guard lock(mutex_);
+  bindingRequired_ = required;
+}
+
 void VirtualHidBus::SetDeviceOptions(std::uint32_t deviceInstance, VirtualPlugOptions options) {
   std::lock_guard lock(mutex_);
   auto it = devices_.find(deviceInstance);
@@ -264,6 +269,7 @@ void VirtualHidBus::ReleaseHidAccess() {
 bool VirtualHidBus::EnumerateInterfaces(std::vector<InterfaceEntry>& out) {
   std::lock_guard lock(mutex_);
   out.clear();
+  if (bindingRequired_ && enumerationBindings_ == 0) return Fail(kErrorInvalidFunction);
   if (failEnumeration_) return Fail(kErrorGenFailure);
   for (const auto& [id, device] : devices_) {
     out.insert(out.end(), device->entries.begin(), device->entries.end());
@@ -317,6 +323,7 @@ VirtualHidBus::HandleState* VirtualHidBus::UsableHandle(Handle handle) {
 
 bool VirtualHidBus::GetAttributes(Handle handle, Attributes& out) {
   std::lock_guard lock(mutex_);
+  if (bindingRequired_ && !hidAccessBound_) return Fail(kErrorInvalidFunction);
   HandleState* state = UsableHandle(handle);
   if (state == nullptr) return false;
   if (state->device->options.failAttributes) return Fail(kErrorGenFailure);
@@ -327,6 +334,10 @@ bool VirtualHidBus::GetAttributes(Handle handle, Attributes& out) {
 
 std::unique_ptr<PreparsedData> VirtualHidBus::GetPreparsedData(Handle handle) {
   std::lock_guard lock(mutex_);
+  if (bindingRequired_ && !hidAccessBound_) {
+    Fail(kErrorInvalidFunction);
+    return nullptr;
+  }
   HandleState* state = UsableHandle(handle);
   if (state == nullptr) return nullptr;
   return std::make_unique<PreparsedData>(state->device->caps[state->entry]);

@@ -68,6 +68,9 @@ class VirtualHidBus : public HidBackend {
   void SetBindFailure(bool enumeration, bool hidAccess);
   // EnumerateInterfaces fails (as when the platform cannot list devices).
   void SetEnumerationFailure(bool fail);
+  // As on Windows, where the libraries are loaded by the binding: without a
+  // binding, enumeration, attributes and parsed data fail.
+  void SetBindingRequired(bool required);
   // Changes the options of a plugged device from now on.
   void SetDeviceOptions(std::uint32_t deviceInstance, VirtualPlugOptions options);
 
@@ -139,6 +142,7 @@ class VirtualHidBus : public HidBackend {
   bool failBindEnumeration_ = false;
   bool failBindHidAccess_ = false;
   bool failEnumeration_ = false;
+  bool bindingRequired_ = false;
   int enumerationBindings_ = 0;
   bool hidAccessBound_ = false;
   std::mutex listenerMutex_;  // apart from mutex_: changes are signalled under it
