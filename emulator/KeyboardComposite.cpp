@@ -114,10 +114,11 @@ void KeyboardComposite::PlugApplication() {
   };
   application_ = std::make_unique<KeyboardModel>(application, log_, onUpdate);
   for (const auto& model : application_->Interfaces()) plugged_.push_back(transport_.Plug(model));
-  char line[96];
-  std::snprintf(line, sizeof line, "application mode %04X:%04X, version %04X, %d collections",
+  char line[128];
+  std::snprintf(line, sizeof line, "application mode %04X:%04X, version %04X, %d collections%s",
                 kKeyboardVendorId, kKeyboardProductId, application.version,
-                application_->CollectionCount());
+                application_->CollectionCount(),
+                application.split == InterfaceSplit::kOneCollectionEach ? ", a device each" : "");
   Log(line);
   EnterMode(Mode::kApplication);
 }

@@ -133,7 +133,8 @@ KeyboardModel::KeyboardModel(const Options& options, LogSink log,
     : collections_(options.collections), shared_(std::make_shared<Shared>()) {
   shared_->log = std::move(log);
   shared_->onUpdateCommand = std::move(onUpdateCommand);
-  for (const KeyboardInterfaceLayout& layout : KeyboardInterfaces(options.collections)) {
+  for (const KeyboardInterfaceLayout& layout :
+       KeyboardInterfaces(options.collections, options.split)) {
     DeviceIdentity identity;
     identity.vendorId = kKeyboardVendorId;
     identity.productId = kKeyboardProductId;

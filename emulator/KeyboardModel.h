@@ -27,6 +27,7 @@ class KeyboardModel {
   struct Options {
     int collections = kDefaultCollectionCount;
     std::uint16_t version = 0x0105;
+    InterfaceSplit split = InterfaceSplit::kAsSold;
   };
 
   // log receives one line per command report; onUpdateCommand runs (on the

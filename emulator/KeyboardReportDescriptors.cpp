@@ -113,7 +113,7 @@ Bytes DescriptorOf(KeyboardCollection collection) {
 
 }  // namespace
 
-std::vector<KeyboardInterfaceLayout> KeyboardInterfaces(int collectionCount) {
+std::vector<KeyboardInterfaceLayout> KeyboardInterfaces(int collectionCount, InterfaceSplit split) {
   if (collectionCount < kMinCollectionCount || collectionCount > kMaxCollectionCount) {
     throw std::invalid_argument("the keyboard has " + std::to_string(kMinCollectionCount) + " to " +
                                 std::to_string(kMaxCollectionCount) + " collections, not " +
@@ -133,9 +133,12 @@ std::vector<KeyboardInterfaceLayout> KeyboardInterfaces(int collectionCount) {
 
   std::vector<KeyboardInterfaceLayout> interfaces;
   for (KeyboardCollection collection : chosen) {
-    const int number = collection == KeyboardCollection::kBootKeyboard ? 0 : 1;
+    const bool boot = collection == KeyboardCollection::kBootKeyboard;
+    const int number = split == InterfaceSplit::kOneCollectionEach
+                           ? static_cast<int>(interfaces.size())
+                           : (boot ? 0 : 1);
     if (interfaces.empty() || interfaces.back().interfaceNumber != number) {
-      interfaces.push_back(KeyboardInterfaceLayout{number, {}, {}, number != 0});
+      interfaces.push_back(KeyboardInterfaceLayout{number, {}, {}, !boot});
     }
     KeyboardInterfaceLayout& layout = interfaces.back();
     layout.collections.push_back(collection);

@@ -36,12 +36,23 @@ struct KeyboardInterfaceLayout {
   bool usesReportIds = false;
 };
 
-// The interfaces for collectionCount top-level collections: interface 0
-// holds the boot keyboard, interface 1 everything else. The boot keyboard
-// comes first, then the command collection, then touchpad, consumer,
-// system control and the vendor collections, so that every count from two
-// up can receive the update command. Throws std::invalid_argument outside
-// [kMinCollectionCount, kMaxCollectionCount].
-std::vector<KeyboardInterfaceLayout> KeyboardInterfaces(int collectionCount);
+// How the collections are spread over the interfaces.
+enum class InterfaceSplit {
+  // As sold: interface 0 holds the boot keyboard, interface 1 the rest.
+  kAsSold,
+  // Every collection an interface of its own, numbered in order: on Linux
+  // each becomes a hidraw node, and Wine shows one HID interface per node,
+  // so Windows programs under Wine see every collection as they would on
+  // Windows.
+  kOneCollectionEach,
+};
+
+// The interfaces for collectionCount top-level collections. The boot
+// keyboard comes first, then the command collection, then touchpad,
+// consumer, system control and the vendor collections, so that every count
+// from two up can receive the update command. Throws std::invalid_argument
+// outside [kMinCollectionCount, kMaxCollectionCount].
+std::vector<KeyboardInterfaceLayout> KeyboardInterfaces(
+    int collectionCount, InterfaceSplit split = InterfaceSplit::kAsSold);
 
 }  // namespace emulator

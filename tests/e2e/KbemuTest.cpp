@@ -24,10 +24,12 @@ using emulator::BootLoaderModel;
 using kbemu::ParseKbemuOptions;
 
 TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
-  const auto options = ParseKbemuOptions(
-      {"--collections", "4", "--firmware-version=0x0106", "--boot-loader", "--flash", "/tmp/f.bin",
-       "--fault", "disconnect@write:120", "--switch-pause", "50", "--uhid", "/dev/x", "--quiet"});
+  const auto options = ParseKbemuOptions({"--collections", "4", "--firmware-version=0x0106",
+                                          "--boot-loader", "--flash", "/tmp/f.bin", "--fault",
+                                          "disconnect@write:120", "--switch-pause", "50", "--uhid",
+                                          "/dev/x", "--quiet", "--device-per-collection"});
   EXPECT_EQ(options.collections, 4);
+  EXPECT_EQ(options.split, emulator::InterfaceSplit::kOneCollectionEach);
   EXPECT_EQ(options.version, 0x0106);
   EXPECT_TRUE(options.startInBootLoader);
   EXPECT_EQ(options.flashFile, "/tmp/f.bin");
@@ -41,6 +43,7 @@ TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
 
   const auto defaults = ParseKbemuOptions({});
   EXPECT_EQ(defaults.collections, 6);
+  EXPECT_EQ(defaults.split, emulator::InterfaceSplit::kAsSold);
   EXPECT_EQ(defaults.version, 0x0105);
   EXPECT_FALSE(defaults.fault.has_value());
   EXPECT_TRUE(ParseKbemuOptions({"-h"}).help);
@@ -210,7 +213,7 @@ TEST(KbemuProgram, HelpBadOptionsAndNoUhid) {
   auto [helpCode, help] = RunKbemu("--help");
   EXPECT_EQ(helpCode, 0);
   for (const char* option : {"--collections", "--firmware-version", "--boot-loader", "--flash",
-                             "--fault", "--switch-pause", "--uhid"}) {
+                             "--fault", "--switch-pause", "--uhid", "--device-per-collection"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 

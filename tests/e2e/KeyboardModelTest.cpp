@@ -55,24 +55,43 @@ TEST(KeyboardInterfaces, SixCollectionsOverTwoInterfacesWithTheCommandReport) {
 }
 
 TEST(KeyboardInterfaces, EveryCountKeepsKeyboardAndCommandAndRejectsOthers) {
-  for (int count = emulator::kMinCollectionCount; count <= emulator::kMaxCollectionCount; ++count) {
-    SCOPED_TRACE(count);
-    std::size_t total = 0;
-    bool hasCommand = false;
-    for (const auto& layout : emulator::KeyboardInterfaces(count)) {
-      const auto parsed = hidplatform::ParseReportDescriptor(layout.reportDescriptor);
-      ASSERT_TRUE(parsed.has_value());
-      EXPECT_EQ(parsed->collections.size(), layout.collections.size());
-      total += parsed->collections.size();
-      const hidplatform::CollectionReports* command = CommandCollection(*parsed);
-      hasCommand |= command != nullptr && command->outputReportByteLength > 0;
+  using emulator::InterfaceSplit;
+  for (const InterfaceSplit split : {InterfaceSplit::kAsSold, InterfaceSplit::kOneCollectionEach}) {
+    for (int count = emulator::kMinCollectionCount; count <= emulator::kMaxCollectionCount;
+         ++count) {
+      SCOPED_TRACE(std::to_string(count) + (split == InterfaceSplit::kAsSold ? "" : " split"));
+      std::size_t total = 0;
+      bool hasCommand = false;
+      std::vector<emulator::KeyboardCollection> order;
+      const auto interfaces = emulator::KeyboardInterfaces(count, split);
+      for (std::size_t i = 0; i < interfaces.size(); ++i) {
+        const auto& layout = interfaces[i];
+        const auto parsed = hidplatform::ParseReportDescriptor(layout.reportDescriptor);
+        ASSERT_TRUE(parsed.has_value());
+        EXPECT_EQ(parsed->collections.size(), layout.collections.size());
+        EXPECT_EQ(parsed->usesReportIds, layout.usesReportIds);
+        total += parsed->collections.size();
+        const hidplatform::CollectionReports* command = CommandCollection(*parsed);
+        hasCommand |= command != nullptr && command->outputReportByteLength == 1 + 64;
+        order.insert(order.end(), layout.collections.begin(), layout.collections.end());
+        if (split == InterfaceSplit::kOneCollectionEach) {
+          EXPECT_EQ(layout.interfaceNumber, static_cast<int>(i));
+          EXPECT_EQ(layout.collections.size(), 1u);
+        }
+      }
+      EXPECT_EQ(total, static_cast<std::size_t>(count));
+      EXPECT_EQ(hasCommand, count >= 2);
+      // The same collections in the same order, however they are spread.
+      std::vector<emulator::KeyboardCollection> asSold;
+      for (const auto& layout : emulator::KeyboardInterfaces(count)) {
+        asSold.insert(asSold.end(), layout.collections.begin(), layout.collections.end());
+      }
+      EXPECT_EQ(order, asSold);
     }
-    EXPECT_EQ(total, static_cast<std::size_t>(count));
-    EXPECT_EQ(hasCommand, count >= 2);
+    EXPECT_THROW(emulator::KeyboardInterfaces(0, split), std::invalid_argument);
+    EXPECT_THROW(emulator::KeyboardInterfaces(emulator::kMaxCollectionCount + 1, split),
+                 std::invalid_argument);
   }
-  EXPECT_THROW(emulator::KeyboardInterfaces(0), std::invalid_argument);
-  EXPECT_THROW(emulator::KeyboardInterfaces(emulator::kMaxCollectionCount + 1),
-               std::invalid_argument);
 }
 
 std::vector<std::uint8_t> Command(std::uint8_t code, std::uint8_t argument) {
@@ -132,6 +151,23 @@ TEST(KeyboardModel, LogsCommandsAndAsksForTheBootLoaderOnce) {
   command.Attach(nullptr);
   command.OnOutputReport(Command(0x95, 0x7E));
   EXPECT_EQ(host.inputs.size(), 1u);
+}
+
+TEST(KeyboardModel, ADevicePerCollectionEachWithTheKeyboardsIdentity) {
+  int updates = 0;
+  KeyboardModel keyboard({6, 0x0106, emulator::InterfaceSplit::kOneCollectionEach}, nullptr,
+                         [&] { ++updates; });
+  ASSERT_EQ(keyboard.Interfaces().size(), 6u);
+  for (const auto& device : keyboard.Interfaces()) {
+    const auto& identity = device->Identity();
+    EXPECT_EQ(identity.vendorId, 0x2C7A);
+    EXPECT_EQ(identity.productId, 0x5B1D);
+    EXPECT_EQ(identity.versionNumber, 0x0106);
+    EXPECT_EQ(identity.product, emulator::kKeyboardProduct);
+  }
+  // The command collection follows the boot keyboard.
+  keyboard.Interfaces()[1]->OnOutputReport(Command(0x84, 0x57));
+  EXPECT_EQ(updates, 1);
 }
 
 // A boot loader that only remembers its hooks.

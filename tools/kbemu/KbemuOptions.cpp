@@ -101,6 +101,8 @@ KbemuOptions ParseKbemuOptions(const std::vector<std::string>& arguments) {
         throw std::invalid_argument("--collections: " + std::to_string(options.collections) +
                                     " is outside 1 to 8");
       }
+    } else if (name == "--device-per-collection") {
+      options.split = emulator::InterfaceSplit::kOneCollectionEach;
     } else if (name == "--version") {
       options.showVersion = true;
     } else if (name == "--firmware-version") {
@@ -139,6 +141,10 @@ Options:
   --collections N      top-level collections in application mode, 1 to 8
                        (default 6: boot keyboard; touchpad, consumer control,
                        system control, command collection, vendor collection)
+  --device-per-collection
+                       every collection a device of its own with the
+                       keyboard's identity (one hidraw node each: Wine then
+                       shows one HID interface per collection, as Windows does)
   --firmware-version HEX
                        firmware version of a factory-fresh flash (default
                        0105); a flash file's own image overrides it

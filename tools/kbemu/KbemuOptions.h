@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "emulator/BootLoaderModel.h"
+#include "emulator/KeyboardReportDescriptors.h"
 
 namespace kbemu {
 
 struct KbemuOptions {
   int collections = 6;
+  emulator::InterfaceSplit split = emulator::InterfaceSplit::kAsSold;
   std::uint16_t version = 0x0105;
   bool startInBootLoader = false;
   std::optional<emulator::BootLoaderModel::Fault> fault;

@@ -97,6 +97,7 @@ int Run(const kbemu::KbemuOptions& options) {
 
   emulator::KeyboardComposite::Options composite;
   composite.application.collections = effective.collections;
+  composite.application.split = effective.split;
   composite.application.version = effective.version;
   composite.switchPause = options.switchPause;
   composite.startInBootLoader = effective.startInBootLoader;
