@@ -405,7 +405,10 @@ bool WindowsHidBackend::Write(Handle handle, const std::uint8_t* data, std::size
   DWORD count = 0;
   const bool ok =
       WriteFile(AsHandle(handle), data, static_cast<DWORD>(length), &count, nullptr) != FALSE;
-  written = count;
+  // The HID class sends a whole output report or fails, and Windows counts
+  // the whole report; Wine's counts the bytes after the report id (64 for
+  // the 65 sent), which callers would take for a short write.
+  written = ok ? static_cast<std::uint32_t>(length) : 0;
   return ok;
 }
 
