@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "app/ui/Controls.h"
+#include "ui/Controls.h"
 
 namespace ui {
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui/Form.h"
+#include "ui/Form.h"
 
 namespace hidplatform {
 class MainLoop;
