@@ -54,8 +54,10 @@ struct ControlSpec {
   bool handCursor = false;     // the pointing-hand cursor over it
   bool sizeToContent = false;  // labels: as wide as their text; pictures: as their image
   unsigned anchors = kAnchorLeft | kAnchorTop;
-  int itemHeight = 0;    // list boxes: the height of one row; 0 for the toolkit's own
-  std::string resource;  // pictures: the front end's name of the image ("Image1.jpg")
+  int itemHeight = 0;             // list boxes: the height of one row; 0 for the toolkit's own
+  std::string resource;           // pictures: the front end's name of the image ("Image1.jpg")
+  bool centerVertically = false;  // labels: the text also in the middle of its height
+  bool frame3D = false;           // colour buttons: the 3-D frame also while pressed
 };
 
 class Control {
