@@ -110,10 +110,10 @@ std::vector<std::unique_ptr<THidDevice>> THidDeviceController::ScanPresentDevice
   std::vector<hidplatform::InterfaceEntry> entries;
   if (!hidplatform::CurrentBackend().EnumerateInterfaces(entries)) return found;
   found.reserve(entries.size());
-  for (const auto& entry : entries) {
+  for (auto& entry : entries) {
     if (entry.path.empty()) continue;
     try {
-      found.push_back(THidDevice::Create(std::make_unique<THidPnPInfo>(entry), this));
+      found.push_back(THidDevice::Create(std::make_unique<THidPnPInfo>(std::move(entry)), this));
     } catch (const EControllerError&) {
       // An interface that cannot be opened or identified is skipped.
     }
