@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QWidget>
 
 #include <cstdio>
 #include <memory>
 
+#include "app/qt/QtToolkit.h"
 #include "hid/HidControllerClass.h"
 #include "hid/info/Info.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
@@ -15,6 +17,7 @@
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  qtui::QtToolkit toolkit;
   const QString outputDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
   QDir().mkpath(outputDir);
 
@@ -45,12 +48,12 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  TInfoForm dialog;
+  TInfoForm dialog(toolkit, nullptr);
   dialog.Device = device.get();
-  dialog.show();
+  dialog.Window().Show();
   QApplication::processEvents();
   const QString path = QDir(outputDir).filePath(QStringLiteral("InfoDialog.png"));
-  if (!dialog.grab().save(path)) {
+  if (!qtui::WidgetOf(dialog.Window()).grab().save(path)) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     return 1;
   }
