@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,3 +33,7 @@ struct DeviceInfo {
 // capabilities, indexed strings from 1 (up to 255, bounded in number and
 // time), language names.
 DeviceInfo ReadDeviceInfo(hid::THidDevice& device);
+
+// A device's UTF-16 text as the window shows it: UTF-8, with U+FFFD for each
+// unit of an unpaired surrogate.
+std::string DisplayText(std::u16string_view text);

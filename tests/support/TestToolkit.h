@@ -22,6 +22,8 @@ namespace testsupport {
 // platform has that). The test program's main calls it once, before
 // testing::InitGoogleTest (tests/support/ToolkitTestMain.cpp does).
 void InitTestToolkit(int& argc, char** argv);
+// Ends it again after the last test, before the program's static objects go.
+void ShutdownTestToolkit();
 
 // The toolkit made by InitTestToolkit.
 ui::Toolkit& PlatformToolkit();

@@ -21,9 +21,9 @@ class ScratchDirWindowTest : public WindowTest {
   }
 
   // A file's path in the scratch directory.
-  std::string PathIn(const std::string& name) const { return (dir_ / name).string(); }
+  std::string FilePath(const std::string& name) const { return (dir_ / name).string(); }
 
-  testsupport::TempDir dir_{"kb-window"};
+  testsupport::TempDir dir_{"kbupdate-window"};
 
  private:
   std::filesystem::path previousDir_;

@@ -17,7 +17,6 @@
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  qtui::QtToolkit toolkit;
   const QString outputDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
   QDir().mkpath(outputDir);
 
@@ -48,6 +47,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  qtui::QtToolkit toolkit;
   TInfoForm dialog(toolkit, nullptr);
   dialog.Device = device.get();
   dialog.Window().Show();
