@@ -1,7 +1,8 @@
 #include "app/win32/ShellBurnerLauncher.h"
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 

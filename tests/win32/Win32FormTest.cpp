@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <chrono>
 #include <memory>
