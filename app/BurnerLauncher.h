@@ -1,14 +1,13 @@
 // Starting the burner program: one small seam, so that the window's tests see
-// what would be started without starting anything.
+// what would be started without starting anything. Each front end brings the
+// platform's launcher.
 #pragma once
 
-#include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
+#include <string>
 
 struct LaunchResult {
   bool started = false;
-  QString error;  // why the program could not be started
+  std::string error;  // why the program could not be started
 };
 
 class BurnerLauncher {
@@ -16,42 +15,12 @@ class BurnerLauncher {
   virtual ~BurnerLauncher() = default;
   // Starts program (a bare file name) with the one argument, without
   // waiting for it.
-  virtual LaunchResult Launch(const QString& program, const QString& argument) = 0;
+  virtual LaunchResult Launch(const std::string& program, const std::string& argument) = 0;
 };
 
 // The burner's file name on this platform.
-QString BurnerProgramName();
+std::string BurnerProgramName();
 
 // The firmware file that kbupdate hands to the burner: "USBKeyboard.MTP" in
 // the given directory (kbupdate's own).
-QString FirmwarePathIn(const QString& directory);
-
-// Where a bare program name is found: the given application directory first,
-// then each absolute directory of pathVariable. The current directory is
-// never searched (relative and empty PATH entries are skipped). Empty when
-// not found or not executable.
-QString ResolveProgram(const QString& name, const QString& applicationDirectory,
-                       const QString& pathVariable);
-
-// Whether a desktop is there to open a console window on (DISPLAY or
-// WAYLAND_DISPLAY set and not empty).
-bool HasDisplay(const QProcessEnvironment& environment);
-
-// The command line that gives the burner a console of its own: with a display
-// and a terminal emulator, the emulator running the burner through a short
-// shell script that, after a successful burn, keeps the console open until
-// Enter, so that its last line can be read (after a failure the burner itself
-// waits for Enter). Otherwise (no display, or no emulator) the program itself,
-// which then runs on kbupdate's terminal if it has one.
-struct LaunchCommand {
-  QString program;
-  QStringList arguments;
-};
-LaunchCommand ConsoleCommand(const QString& resolvedProgram, const QString& argument,
-                             bool haveDisplay, const QString& terminalEmulator);
-
-// Starts the burner as a separate, detached process.
-class ProcessBurnerLauncher : public BurnerLauncher {
- public:
-  LaunchResult Launch(const QString& program, const QString& argument) override;
-};
+std::string FirmwarePathIn(const std::string& directory);

@@ -1,22 +1,13 @@
 #include "app/DevReader.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QFile>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QToolButton>
-
 #include <algorithm>
+#include <exception>
+#include <utility>
 #include <vector>
 
-#include "app/ClientAreaFocus.h"
 #include "app/SystemErrorText.h"
 #include "hid/info/HexText.h"
-#include "hid/info/Info.h"
 #include "hid/platform/HidBackend.h"
-#include "hid/qt/QtMainLoop.h"
 #include "isp/FirmwareFile.h"
 
 namespace {
@@ -28,25 +19,21 @@ constexpr std::size_t kCommandReportSize = 65;
 constexpr std::uint8_t kUpdateCode = 0x84;
 constexpr std::uint8_t kUpdateArgument = 0x57;
 
-const QString kBootLoaderId = QStringLiteral("Device VID=04D9 PID=8022");
-const QString kKeyboardId = QStringLiteral("Device VID=2C7A PID=5B1D");
+constexpr std::string_view kBootLoaderId = "Device VID=04D9 PID=8022";
+constexpr std::string_view kKeyboardId = "Device VID=2C7A PID=5B1D";
 
 }  // namespace
 
-void EnableTimer(QTimer& timer) {
-  if (!timer.isActive()) timer.start();
-}
-
-TbootloaderFORM::TbootloaderFORM(std::unique_ptr<BurnerLauncher> launcher, QWidget* parent)
-    : QWidget(parent), launcher_(std::move(launcher)) {
-  if (!launcher_) launcher_ = std::make_unique<ProcessBurnerLauncher>();
-  programDirectory_ = QCoreApplication::applicationDirPath();
+TbootloaderFORM::TbootloaderFORM(ui::Toolkit& toolkit, std::unique_ptr<BurnerLauncher> launcher)
+    : toolkit_(toolkit),
+      launcher_(std::move(launcher)),
+      window_(toolkit.MakeForm(FormDescription(), nullptr)),
+      programDirectory_(toolkit.ProgramDirectory()) {
   CreateControls();
   CreateTouchpadPanel();
-  KeepFocusInClientArea(*this);
+  window_->FinishCreation();
   BindEvents();
   BindHidEvents();
-  CenterOnScreen();
   FormCreate();
 }
 
@@ -62,32 +49,36 @@ hid::THidDevice* TbootloaderFORM::DeviceOfEntry(int index) const {
   return deviceList_[static_cast<std::size_t>(index)].device.get();
 }
 
-QString TbootloaderFORM::DeviceIdText(const hid::THidDevice& device) {
-  return QStringLiteral("Device VID=%1 PID=%2")
-      .arg(UpperHex(device.Attributes().VendorID, 4), UpperHex(device.Attributes().ProductID, 4));
+std::string TbootloaderFORM::DeviceIdText(const hid::THidDevice& device) {
+  return "Device VID=" + UpperHex(device.Attributes().VendorID, 4) +
+         " PID=" + UpperHex(device.Attributes().ProductID, 4);
 }
 
-QString TbootloaderFORM::DeviceVersionText(const hid::THidDevice& device) {
-  return QStringLiteral(" VER=%1").arg(UpperHex(device.Attributes().VersionNumber, 4));
+std::string TbootloaderFORM::DeviceVersionText(const hid::THidDevice& device) {
+  return " VER=" + UpperHex(device.Attributes().VersionNumber, 4);
 }
 
-QString TbootloaderFORM::CommandLogLine(std::uint8_t reportId, std::uint8_t code,
-                                        std::uint8_t argument, const QString& suffix) {
-  return QStringLiteral("W --> %1 ").arg(UpperHex(reportId, 2)) + UpperHex(code, 2) +
-         QLatin1Char(' ') + UpperHex(argument, 2) + QLatin1Char(' ') + suffix;
+std::string TbootloaderFORM::CommandLogLine(std::uint8_t reportId, std::uint8_t code,
+                                            std::uint8_t argument, std::string_view suffix) {
+  return "W --> " + UpperHex(reportId, 2) + ' ' + UpperHex(code, 2) + ' ' + UpperHex(argument, 2) +
+         ' ' + std::string(suffix);
 }
 
-void TbootloaderFORM::SetLabelColor(QLabel* label, TColor color) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, ToQColor(color, palette));
-  label->setPalette(palette);
+std::function<void()> TbootloaderFORM::Guarded(std::function<void()> handler) {
+  return [this, handler = std::move(handler)] {
+    try {
+      handler();
+    } catch (const std::exception& error) {
+      toolkit_.ShowError(error.what());
+    }
+  };
 }
 
 void TbootloaderFORM::BindHidEvents() {
   // Created as the form loads: the handlers are in place before the first
-  // scan, which the controller runs from the event loop.
-  // The controller's notifications and hand-overs arrive on Qt's loop.
-  hidqt::UseQtMainLoop();
+  // scan, which the controller runs from the event loop. The controller's
+  // notifications and hand-overs arrive on the toolkit's loop.
+  mainLoop_ = std::make_unique<hidplatform::ScopedMainLoop>(toolkit_.HidMainLoop());
   HidCtl = std::make_unique<hid::THidDeviceController>(true);
   HidCtl->SetOnArrival(hid::THidPlugEvent(this, &TbootloaderFORM::HidCtlArrival));
   HidCtl->SetOnEnumerate(hid::THidEnumerateEvent(this, &TbootloaderFORM::HidCtlEnumerate));
@@ -99,16 +90,58 @@ void TbootloaderFORM::BindHidEvents() {
   HidCtl->SetLoading(false);
 }
 
+void TbootloaderFORM::BindEvents() {
+  window_->OnActivate = [this] { FormActivate(); };
+  ColorBtn1->OnClick = [this] { ColorBtn1Click(); };
+  ColorBtn1->OnMouseMove = [this] { ColorBtn1MouseMove(); };
+  Button1->OnClick = [this] { Button1Click(); };
+  Button2->OnClick = Guarded([this] { Button2Click(); });
+  Button3->OnClick = [this] { Button3Click(); };
+  Button4->OnClick = [this] { Button4Click(); };
+  Button5->OnClick = [this] { Button5Click(); };
+  Button9->OnClick = [this] { Button9Click(); };
+  Button9->OnMouseMove = [this] { Button9MouseMove(); };
+  ReadBtn->OnClick = [this] { ReadBtnClick(); };
+  SaveBtn->OnClick = Guarded([this] { SaveBtnClick(); });
+  InfoBtn->OnClick = Guarded([this] { InfoBtnClick(); });
+  Timer1->OnTimer = [this] { Timer1Timer(); };
+  Timer3->OnTimer = [this] { Timer3Timer(); };
+  Timer4->OnTimer = [this] { Timer4Timer(); };
+  // The user's click or selection in the device list; the program's own
+  // SetItemIndex is no click.
+  DevListBox->OnClick = [this] { DevListBoxClick(); };
+
+  // A radio button's click is its becoming the checked one of its pair.
+  struct LockCommand {
+    ui::CheckButton* button;
+    std::uint8_t code;
+    std::uint8_t argument;
+    const char* suffix;
+  };
+  const LockCommand commands[] = {
+      {RadioButton1, 0x54, 0x01, " (Fn Unlock)"},   {RadioButton2, 0x54, 0x02, " (Fn Lock)"},
+      {RadioButton3, 0x64, 0x01, " (Mute Unlock)"}, {RadioButton4, 0x64, 0x02, " (Mute Lock)"},
+      {RadioButton5, 0x74, 0x01, " (Mic Unlock)"},  {RadioButton6, 0x74, 0x02, " (Mic Lock)"},
+  };
+  for (const LockCommand& command : commands) {
+    command.button->OnChecked = [this, command] {
+      SendCommand(command.code, command.argument, command.suffix);
+    };
+  }
+}
+
 void TbootloaderFORM::FormCreate() {
   updateFlag_.clear();
 }
 
-void TbootloaderFORM::AddHistoryLine(const QString& text) {
-  HistoryListBox->addItem(text);
-  QListWidgetItem* item = HistoryListBox->item(HistoryListBox->count() - 1);
-  item->setSizeHint(QSize(0, 14));
-  HistoryListBox->setCurrentRow(HistoryListBox->count() - 1);
-  HistoryListBox->scrollToItem(item);
+void TbootloaderFORM::AddHistoryLine(std::string_view text) {
+  HistoryListBox->Add(text);
+  HistoryListBox->SetItemIndex(HistoryListBox->Count() - 1);
+}
+
+void TbootloaderFORM::DisableUpdateButton() {
+  ColorBtn1->SetButtonColor(clBtnFace);
+  ColorBtn1->SetEnabled(false);
 }
 
 void TbootloaderFORM::ClearDeviceList(bool closeHandles) {
@@ -120,52 +153,41 @@ void TbootloaderFORM::ClearDeviceList(bool closeHandles) {
     }
   }
   deviceList_.clear();
-  selectingDeviceEntry_ = true;
-  DevListBox->clear();
-  selectingDeviceEntry_ = false;
-}
-
-void TbootloaderFORM::SelectDeviceEntry(int index) {
-  selectingDeviceEntry_ = true;
-  DevListBox->setCurrentRow(index);
-  selectingDeviceEntry_ = false;
+  DevListBox->Clear();
 }
 
 void TbootloaderFORM::HidCtlDeviceChange(hid::THidDeviceController* /*Sender*/) {
   ClearDeviceList(false);
   HidCtl->EnumerateDevices();
   // The sixth entry is selected; with fewer, nothing is.
-  if (DevListBox->count() > 0) SelectDeviceEntry(5);
-  if (updateFlag_ != QStringLiteral("OK")) DevListBoxClick();
-  emit DeviceChangeHandled();
+  if (DevListBox->Count() > 0) DevListBox->SetItemIndex(DevListBox->Count() > 5 ? 5 : -1);
+  if (updateFlag_ != "OK") DevListBoxClick();
+  if (DeviceChangeHandled) DeviceChangeHandled();
 }
 
 bool TbootloaderFORM::HidCtlEnumerate(hid::THidDevice* HidDev, std::int32_t Idx) {
   hid::THidDevice* const device = HidDev;
-  const QString id = DeviceIdText(*device);
+  const std::string id = DeviceIdText(*device);
 
   if (id == kBootLoaderId) {
-    Button1->setEnabled(true);
-    Button2->setEnabled(false);
-    ColorBtn1->SetButtonColor(clBtnFace);
-    ColorBtn1->setEnabled(false);
-    Label3->setText(QStringLiteral("Updating..."));
-    EnableTimer(Timer1);
+    Button1->SetEnabled(true);
+    Button2->SetEnabled(false);
+    DisableUpdateButton();
+    Label3->SetText("Updating...");
+    ui::EnableTimer(*Timer1);
   } else {
-    Button1->setEnabled(false);
+    Button1->SetEnabled(false);
   }
 
   if (id == kKeyboardId) {
-    Label5->setText(QStringLiteral("Keyboard Enable"));
-    SetLabelColor(Label5, clGreen);
-    Label4->setText(QStringLiteral("KB Firmware ") + DeviceVersionText(*device));
-    SetLabelColor(Label2, clBlue);
-    Label2->setText(QStringLiteral("KB Connect.."));
-    Image1->setVisible(true);
+    Label5->SetText("Keyboard Enable");
+    Label5->SetFontColor(clGreen);
+    Label4->SetText("KB Firmware " + DeviceVersionText(*device));
+    Label2->SetFontColor(clBlue);
+    Label2->SetText("KB Connect..");
+    Image1->SetVisible(true);
 
-    const QString product = QString::fromStdU16String(device->GetProductName());
-    DevListBox->addItem(product);
-    DevListBox->item(DevListBox->count() - 1)->setSizeHint(QSize(0, 16));
+    DevListBox->Add(DisplayText(device->GetProductName()));
     hid::THidDevice* claimed = nullptr;
     DeviceEntry entry;
     if (HidCtl->ClaimDeviceByIndex(claimed, Idx)) entry.device.reset(claimed);
@@ -173,58 +195,63 @@ bool TbootloaderFORM::HidCtlEnumerate(hid::THidDevice* HidDev, std::int32_t Idx)
 
     const int newIndex = DeviceListCount() - 1;
     if (newIndex == 4) {
-      Button2->setEnabled(true);
+      Button2->SetEnabled(true);
       ColorBtn1->SetButtonColor(clRed);
-      ColorBtn1->setEnabled(true);
-      if (!Label3->text().isEmpty()) {
-        ColorBtn1->SetButtonColor(clBtnFace);
-        ColorBtn1->setEnabled(false);
-      }
+      ColorBtn1->SetEnabled(true);
+      if (!Label3->Text().empty()) DisableUpdateButton();
       currentDevice_ = DeviceOfEntry(4);
     }
-  } else if (!Button2->isEnabled() && !Button1->isEnabled()) {
-    SetLabelColor(Label2, clRed);
-    Label2->setText(QStringLiteral("Not Connect.."));
-    Image1->setVisible(false);
-    Button2->setEnabled(false);
-    ColorBtn1->SetButtonColor(clBtnFace);
-    ColorBtn1->setEnabled(false);
+  } else if (!Button2->Enabled() && !Button1->Enabled()) {
+    Label2->SetFontColor(clRed);
+    Label2->SetText("Not Connect..");
+    Image1->SetVisible(false);
+    Button2->SetEnabled(false);
+    DisableUpdateButton();
   }
   return true;
 }
 
 void TbootloaderFORM::HidCtlArrival(hid::THidDevice* HidDev) {
   AddHistoryLine(DeviceIdText(*HidDev) + DeviceVersionText(*HidDev));
-  if (Label3->text().isEmpty()) {
+  if (Label3->Text().empty()) {
     updateFlag_.clear();
-    Timer3.stop();
+    Timer3->SetEnabled(false);
   }
 }
 
 void TbootloaderFORM::HidCtlRemoval(hid::THidDevice* /*HidDev*/) {
-  Label4->setText(QStringLiteral("Keyboard remove"));
-  EnableTimer(Timer4);
+  Label4->SetText("Keyboard remove");
+  ui::EnableTimer(*Timer4);
 }
 
 void TbootloaderFORM::HidCtlDeviceDataError(hid::THidDevice* /*HidDev*/, std::uint32_t Error) {
-  AddHistoryLine(QStringLiteral("READ ERROR: ") + ErrorLogText(Error));
+  AddHistoryLine("READ ERROR: " + ErrorLogText(Error));
 }
 
 void TbootloaderFORM::ReadBtnClick() {
   currentDevice_ = nullptr;
-  if (deviceList_.empty() || DevListBox->selectedItems().isEmpty()) return;
+  if (deviceList_.empty() || DevListBox->ItemIndex() < 0) return;
   currentDevice_ = deviceList_.back().device.get();
 }
 
 void TbootloaderFORM::InfoBtnClick() {
-  const QList<QListWidgetItem*> selected = DevListBox->selectedItems();
-  if (deviceList_.empty() || selected.isEmpty()) return;
+  const int selected = DevListBox->ItemIndex();
+  if (deviceList_.empty() || selected < 0) return;
   // An entry whose claim failed has no device to show: nothing opens.
-  ShowDeviceInfo(this, DeviceOfEntry(DevListBox->row(selected.first())));
+  hid::THidDevice* const device = DeviceOfEntry(selected);
+  if (device == nullptr) return;
+  TInfoForm dialog(toolkit_, window_.get());
+  dialog.Device = device;
+  infoDialog_ = &dialog;
+  struct Forget {
+    TInfoForm*& shown;
+    ~Forget() { shown = nullptr; }
+  } forget{infoDialog_};
+  toolkit_.RunModal(dialog.Window());
 }
 
 void TbootloaderFORM::DevListBoxClick() {
-  ReadBtn->setChecked(false);
+  ReadBtn->SetChecked(false);
   ReadBtnClick();
 }
 
@@ -245,7 +272,8 @@ bool TbootloaderFORM::WriteCommand(hid::THidDevice& device, std::uint8_t code,
   return false;
 }
 
-void TbootloaderFORM::SendCommand(std::uint8_t code, std::uint8_t argument, const QString& suffix) {
+void TbootloaderFORM::SendCommand(std::uint8_t code, std::uint8_t argument,
+                                  std::string_view suffix) {
   if (currentDevice_ == nullptr) return;
   for (DeviceEntry& entry : deviceList_) {
     // An entry whose claim failed has nothing to write to.
@@ -257,22 +285,20 @@ void TbootloaderFORM::SendCommand(std::uint8_t code, std::uint8_t argument, cons
 }
 
 void TbootloaderFORM::Button5Click() {
-  SendCommand(0x95, 0x7E, QString());
-  Label2->setText(QStringLiteral("Check Touchpad FW Version"));
+  SendCommand(0x95, 0x7E, "");
+  Label2->SetText("Check Touchpad FW Version");
 }
 
 void TbootloaderFORM::ColorBtn1Click() {
   if (currentDevice_ == nullptr) return;
   // A keyboard restarted into its boot loader with nothing to burn stays
   // there: the file is checked before the command goes out.
-  const QString firmware = FirmwarePathIn(programDirectory_);
-  const std::string firmwareProblem =
-      isp::CheckFirmwareFile(QFile::encodeName(firmware).toStdString());
+  const std::string firmware = FirmwarePathIn(programDirectory_);
+  const std::string firmwareProblem = isp::CheckFirmwareFile(firmware);
   if (!firmwareProblem.empty()) {
-    AddHistoryLine(QStringLiteral("Firmware file %1: %2")
-                       .arg(firmware, QString::fromStdString(firmwareProblem)));
-    SetLabelColor(Label2, clRed);
-    Label2->setText(QStringLiteral("No valid firmware"));
+    AddHistoryLine("Firmware file " + firmware + ": " + firmwareProblem);
+    Label2->SetFontColor(clRed);
+    Label2->SetText("No valid firmware");
     return;
   }
   currentDevice_->SetDataHandler(hid::THidDataEvent());
@@ -283,17 +309,14 @@ void TbootloaderFORM::ColorBtn1Click() {
     currentDevice_ = entry.device.get();
     ++attempted;
     if (WriteCommand(*currentDevice_, kUpdateCode, kUpdateArgument)) ++delivered;
-    updateFlag_ = QStringLiteral("OK");
-    Label3->setText(QStringLiteral("Ready Update"));
-    HistoryListBox->clear();
-    if (!Label3->text().isEmpty()) {
-      ColorBtn1->SetButtonColor(clBtnFace);
-      ColorBtn1->setEnabled(false);
-    }
-    SetLabelColor(Label2, clRed);
-    Label2->setText(QStringLiteral("wait a few seconds"));
-    Image1->setVisible(false);
-    Timer3.stop();
+    updateFlag_ = "OK";
+    Label3->SetText("Ready Update");
+    HistoryListBox->Clear();
+    if (!Label3->Text().empty()) DisableUpdateButton();
+    Label2->SetFontColor(clRed);
+    Label2->SetText("wait a few seconds");
+    Image1->SetVisible(false);
+    Timer3->SetEnabled(false);
     currentDevice_->SetDataHandler(hid::THidDataEvent());
   }
   AddHistoryLine(
@@ -301,69 +324,54 @@ void TbootloaderFORM::ColorBtn1Click() {
   // Not one interface took the command: say so, or the user waits for a
   // re-plug that never comes.
   if (attempted > 0 && delivered == 0) {
-    AddHistoryLine(QStringLiteral("Cannot write to the keyboard: ") +
-                   ErrorLogText(lastWriteError_));
+    AddHistoryLine("Cannot write to the keyboard: " + ErrorLogText(lastWriteError_));
   }
 }
 
 void TbootloaderFORM::ColorBtn1MouseMove() {
-  EnableTimer(Timer3);
+  ui::EnableTimer(*Timer3);
 }
 
 void TbootloaderFORM::Timer1Timer() {
-  Timer1.stop();
-  if (Label3->text() == QStringLiteral("Updating...")) Button1Click();
+  Timer1->SetEnabled(false);
+  if (Label3->Text() == "Updating...") Button1Click();
 }
 
 void TbootloaderFORM::Button1Click() {
   currentDevice_ = nullptr;
-  const QString program = BurnerProgramName();
-  const QString firmware = FirmwarePathIn(programDirectory_);
+  const std::string program = BurnerProgramName();
+  const std::string firmware = FirmwarePathIn(programDirectory_);
   const LaunchResult launched = launcher_->Launch(program, firmware);
   if (!launched.started) {
     // The window stays: the next appearance of the boot loader arms Timer1
     // again, so a re-plug retries.
-    AddHistoryLine(QStringLiteral("Cannot start %1: %2").arg(program, launched.error));
-    SetLabelColor(Label2, clRed);
-    Label2->setText(QStringLiteral("Burner not started"));
+    AddHistoryLine("Cannot start " + program + ": " + launched.error);
+    Label2->SetFontColor(clRed);
+    Label2->SetText("Burner not started");
     return;
   }
-  close();
-  Button1->setEnabled(true);
-  SetLabelColor(Label2, clRed);
-  Label2->setText(QStringLiteral("Please Unplug KB"));
-  Label3->setText(QStringLiteral("Update OK....."));
-  for (QRadioButton* radio :
+  window_->Close();
+  Button1->SetEnabled(true);
+  Label2->SetFontColor(clRed);
+  Label2->SetText("Please Unplug KB");
+  Label3->SetText("Update OK.....");
+  for (ui::CheckButton* radio :
        {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5, RadioButton6}) {
-    radio->setEnabled(true);
+    radio->SetEnabled(true);
   }
 }
 
 void TbootloaderFORM::Timer3Timer() {
-  Image1->setVisible(!Image1->isVisible());
+  Image1->SetVisible(!Image1->Visible());
 }
 
 void TbootloaderFORM::Timer4Timer() {
-  SetLabelColor(Label2, clRed);
-  Label2->setText(QStringLiteral("Not Connect.."));
-  Label5->setText(QString());
-  Timer3.stop();
-  Timer4.stop();
-  Button2->setEnabled(false);
-  ColorBtn1->SetButtonColor(clBtnFace);
-  ColorBtn1->setEnabled(false);
+  Label2->SetFontColor(clRed);
+  Label2->SetText("Not Connect..");
+  Label5->SetText("");
+  Timer3->SetEnabled(false);
+  Timer4->SetEnabled(false);
+  Button2->SetEnabled(false);
+  DisableUpdateButton();
   ClearDeviceList(true);
-}
-
-bool TbootloaderFORM::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseMove) {
-    if (watched == ColorBtn1) ColorBtn1MouseMove();
-    if (watched == Button9) Button9MouseMove();
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-void TbootloaderFORM::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
-  QWidget::changeEvent(event);
 }

@@ -1,104 +1,110 @@
 // The update window: identifies the keyboard and its boot loader, shows the
 // connection state, sends the keyboard's command reports and starts the
-// burner once the boot loader is there.
+// burner once the boot loader is there. Knows no toolkit: the window and its
+// controls come from the front end's ui::Toolkit, texts are UTF-8.
 #pragma once
-
-#include <QLabel>
-#include <QString>
-#include <QTimer>
-#include <QWidget>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/BurnerLauncher.h"
 #include "app/TouchpadPanel.h"
-#include "controls/ColorBtn.h"
 #include "hid/HidControllerClass.h"
+#include "hid/info/Info.h"
+#include "hid/platform/MainLoop.h"
+#include "ui/Toolkit.h"
 
-class QGroupBox;
-class QLineEdit;
-class QListWidget;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QRadioButton;
-class QToolButton;
-
-class TbootloaderFORM : public QWidget {
-  Q_OBJECT
-
+class TbootloaderFORM {
  public:
-  // launcher starts the burner; null means the real process launcher.
-  explicit TbootloaderFORM(std::unique_ptr<BurnerLauncher> launcher = nullptr,
-                           QWidget* parent = nullptr);
-  ~TbootloaderFORM() override;
+  // Makes the window and its controls with `toolkit`, installs the
+  // toolkit's HID main loop and creates the controller; the first scan runs
+  // once the loop runs. `launcher` starts the burner.
+  TbootloaderFORM(ui::Toolkit& toolkit, std::unique_ptr<BurnerLauncher> launcher);
+  ~TbootloaderFORM();
+  TbootloaderFORM(const TbootloaderFORM&) = delete;
+  TbootloaderFORM& operator=(const TbootloaderFORM&) = delete;
+
+  // The form's description, the one place its geometry is written.
+  static ui::FormSpec FormDescription();
+  static const std::vector<ui::ControlSpec>& ControlDescriptions();
+  // The entry of ControlDescriptions() with that name; throws when none.
+  static const ui::ControlSpec& ControlDescription(std::string_view name);
+
+  ui::Form& Window() const { return *window_; }
 
   // --- Controls, named as on the form ---
-  QLabel* Label1 = nullptr;
-  QLabel* Label2 = nullptr;
-  QLabel* Label3 = nullptr;
-  QLabel* Label4 = nullptr;
-  QLabel* Label5 = nullptr;
-  TColorBtn* ColorBtn1 = nullptr;
-  QListWidget* HistoryListBox = nullptr;
-  QListWidget* DevListBox = nullptr;
-  QPushButton* Button1 = nullptr;
-  QPushButton* Button2 = nullptr;
-  QPushButton* Button3 = nullptr;
-  QPushButton* Button4 = nullptr;
-  QPushButton* Button5 = nullptr;
-  QPushButton* Button9 = nullptr;
-  QLabel* Image1 = nullptr;
-  QGroupBox* GroupBox1 = nullptr;
-  QGroupBox* GroupBox2 = nullptr;
-  QGroupBox* GroupBox3 = nullptr;
-  QRadioButton* RadioButton1 = nullptr;
-  QRadioButton* RadioButton2 = nullptr;
-  QRadioButton* RadioButton3 = nullptr;
-  QRadioButton* RadioButton4 = nullptr;
-  QRadioButton* RadioButton5 = nullptr;
-  QRadioButton* RadioButton6 = nullptr;
-  QToolButton* ReadBtn = nullptr;
-  QPushButton* InfoBtn = nullptr;
-  QPushButton* WriteBtn = nullptr;
-  QPushButton* SaveBtn = nullptr;
-  QPushButton* ClearBtn = nullptr;
-  QLineEdit* ReportID = nullptr;
-  QLineEdit* Edit1 = nullptr;
-  QLineEdit* Edit2 = nullptr;
+  ui::Label* Label1 = nullptr;
+  ui::Label* Label2 = nullptr;
+  ui::Label* Label3 = nullptr;
+  ui::Label* Label4 = nullptr;
+  ui::Label* Label5 = nullptr;
+  ui::ColorButton* ColorBtn1 = nullptr;
+  ui::ListBox* HistoryListBox = nullptr;
+  ui::ListBox* DevListBox = nullptr;
+  ui::Button* Button1 = nullptr;
+  ui::Button* Button2 = nullptr;
+  ui::Button* Button3 = nullptr;
+  ui::Button* Button4 = nullptr;
+  ui::Button* Button5 = nullptr;
+  ui::Button* Button9 = nullptr;
+  ui::Static* Image1 = nullptr;
+  ui::Static* GroupBox1 = nullptr;
+  ui::Static* GroupBox2 = nullptr;
+  ui::Static* GroupBox3 = nullptr;
+  ui::CheckButton* RadioButton1 = nullptr;
+  ui::CheckButton* RadioButton2 = nullptr;
+  ui::CheckButton* RadioButton3 = nullptr;
+  ui::CheckButton* RadioButton4 = nullptr;
+  ui::CheckButton* RadioButton5 = nullptr;
+  ui::CheckButton* RadioButton6 = nullptr;
+  ui::CheckButton* ReadBtn = nullptr;
+  ui::Button* InfoBtn = nullptr;
+  ui::Button* WriteBtn = nullptr;
+  ui::Button* SaveBtn = nullptr;
+  ui::Button* ClearBtn = nullptr;
+  ui::Edit* ReportID = nullptr;
+  ui::Edit* Edit1 = nullptr;
+  ui::Edit* Edit2 = nullptr;
+  ui::Memo* Memo1 = nullptr;  // the staged image lines
+  ui::Memo* Memo2 = nullptr;
+  ui::ProgressBar* ProgressBar1 = nullptr;
 
   // --- Non-visual components ---
   std::unique_ptr<hid::THidDeviceController> HidCtl;
-  QTimer Timer1;  // starts the burner one second after the boot loader appeared
-  QTimer Timer2;  // touchpad animation; nothing starts it
-  QTimer Timer3;  // blinks Image1
-  QTimer Timer4;  // empties the device list one second after a removal
+  ui::Timer* Timer1 = nullptr;  // starts the burner one second after the boot loader appeared
+  ui::Timer* Timer2 = nullptr;  // touchpad animation; nothing starts it
+  ui::Timer* Timer3 = nullptr;  // blinks Image1
+  ui::Timer* Timer4 = nullptr;  // empties the device list one second after a removal
+
+  // After each device change has been handled (tests, benchmark).
+  std::function<void()> DeviceChangeHandled;
 
   // --- Window state ---
   hid::THidDevice* CurrentDevice() const { return currentDevice_; }
-  const QString& UpdateFlag() const { return updateFlag_; }
+  const std::string& UpdateFlag() const { return updateFlag_; }
   // The claimed device of a device-list entry; null when the claim failed.
   hid::THidDevice* DeviceOfEntry(int index) const;
   int DeviceListCount() const { return static_cast<int>(deviceList_.size()); }
   // Where kbupdate looks for the firmware file; its own directory unless a
   // test sets another.
-  QString ProgramDirectory() const { return programDirectory_; }
-  void SetProgramDirectory(const QString& directory) { programDirectory_ = directory; }
+  const std::string& ProgramDirectory() const { return programDirectory_; }
+  void SetProgramDirectory(std::string directory) { programDirectory_ = std::move(directory); }
 
   // --- Texts ---
-  static QString DeviceIdText(const hid::THidDevice& device);
-  static QString DeviceVersionText(const hid::THidDevice& device);
+  static std::string DeviceIdText(const hid::THidDevice& device);
+  static std::string DeviceVersionText(const hid::THidDevice& device);
   // "W --> 09 54 02 " and the suffix.
-  static QString CommandLogLine(std::uint8_t reportId, std::uint8_t code, std::uint8_t argument,
-                                const QString& suffix);
+  static std::string CommandLogLine(std::uint8_t reportId, std::uint8_t code, std::uint8_t argument,
+                                    std::string_view suffix);
 
   // --- Operations for the window's parts ---
-  void AddHistoryLine(const QString& text);
-  void SendCommand(std::uint8_t code, std::uint8_t argument, const QString& suffix);
+  void AddHistoryLine(std::string_view text);
+  void SendCommand(std::uint8_t code, std::uint8_t argument, std::string_view suffix);
 
   // --- Handlers (bound to the controls' and the controller's events) ---
   void FormCreate();
@@ -120,28 +126,20 @@ class TbootloaderFORM : public QWidget {
   void Button5Click();
   void Button9Click() {}
   void Button9MouseMove() {}
-  void Button2Click();  // "Burn TP"
+  void Button2Click();  // "Burn TP"; throws touchpad::ImageOpenError
   void Button3Click();
   void Button4Click();
-  void SaveBtnClick();
+  void SaveBtnClick();  // throws historylog::HistoryFileError
   void InfoBtnClick();
+
+  // The information dialog while InfoBtnClick shows it; null otherwise.
+  TInfoForm* InfoDialog() const { return infoDialog_; }
 
   // --- Touchpad flashing ---
   std::unique_ptr<TouchpadPanel> Touchpad;
-  QPlainTextEdit* Memo1 = nullptr;  // the staged image lines
-  QPlainTextEdit* Memo2 = nullptr;
-  QProgressBar* ProgressBar1 = nullptr;
   std::int32_t StagedLineCounter() const;
   // Two staged hex digits back into their byte; nothing for any other text.
-  std::optional<std::uint8_t> StrToByte(const QString& text) const;
-
- signals:
-  // After each device change has been handled (tests, benchmark).
-  void DeviceChangeHandled();
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void changeEvent(QEvent* event) override;
+  std::optional<std::uint8_t> StrToByte(std::string_view text) const;
 
  private:
   struct DeviceEntry {
@@ -150,30 +148,28 @@ class TbootloaderFORM : public QWidget {
 
   void CreateControls();
   void CreateTouchpadPanel();
-  // Runs a click handler that may raise. The error is shown in the
-  // application's error box from here: an exception must not unwind through
-  // Qt's own frames (a slot's exception is undefined behaviour there).
-  void RunHandler(const std::function<void()>& handler);
+  // A click handler that may raise: the error goes to the toolkit's error
+  // box from here, so that no exception unwinds through the toolkit's frames.
+  std::function<void()> Guarded(std::function<void()> handler);
   void BindEvents();
   void BindHidEvents();
-  void CenterOnScreen();
   // Frees the claimed devices, closing their handles first when asked, and
   // empties the device list.
   void ClearDeviceList(bool closeHandles);
-  void SelectDeviceEntry(int index);
   // Writes the command report to one device; false when the write failed.
   bool WriteCommand(hid::THidDevice& device, std::uint8_t code, std::uint8_t argument);
-  void SetLabelColor(QLabel* label, TColor color);
+  void DisableUpdateButton();
 
+  ui::Toolkit& toolkit_;
+  // The controller's notifications arrive on the toolkit's loop while the
+  // window lives.
+  std::unique_ptr<hidplatform::ScopedMainLoop> mainLoop_;
   std::unique_ptr<BurnerLauncher> launcher_;
+  std::unique_ptr<ui::Form> window_;
   hid::THidDevice* currentDevice_ = nullptr;
-  QString updateFlag_;
+  std::string updateFlag_;
   std::vector<DeviceEntry> deviceList_;
-  // True while the program itself changes the device list's selection.
-  bool selectingDeviceEntry_ = false;
   std::uint32_t lastWriteError_ = 0;
-  QString programDirectory_;
+  std::string programDirectory_;
+  TInfoForm* infoDialog_ = nullptr;
 };
-
-// Enables a timer without restarting the period of one that already runs.
-void EnableTimer(QTimer& timer);

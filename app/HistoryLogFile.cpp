@@ -1,36 +1,65 @@
 #include "app/HistoryLogFile.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include "hid/platform/TextEncoding.h"
+#else
 #include <fcntl.h>
 #include <unistd.h>
-
-#include <QByteArray>
+#endif
 
 #include <cerrno>
+#include <cstddef>
 
 namespace historylog {
 namespace {
 
+#ifdef _WIN32
+int OpenForWriting(const std::string& path) {
+  const std::u16string wide = hidplatform::Utf8ToUtf16(path);
+  return ::_wopen(reinterpret_cast<const wchar_t*>(wide.c_str()),
+                  _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+long WriteSome(int fd, const char* data, std::size_t size) {
+  return ::_write(fd, data, static_cast<unsigned>(size));
+}
+int CloseFile(int fd) {
+  return ::_close(fd);
+}
+#else
+int OpenForWriting(const std::string& path) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+long WriteSome(int fd, const char* data, std::size_t size) {
+  return static_cast<long>(::write(fd, data, size));
+}
+int CloseFile(int fd) {
+  return ::close(fd);
+}
+#endif
+
 // A file opened for writing, closed when it goes out of scope.
 class WriteOnlyFile {
  public:
-  explicit WriteOnlyFile(const QByteArray& path)
-      : fd_(::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {}
+  explicit WriteOnlyFile(const std::string& path) : fd_(OpenForWriting(path)) {}
   ~WriteOnlyFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) CloseFile(fd_);
   }
   WriteOnlyFile(const WriteOnlyFile&) = delete;
   WriteOnlyFile& operator=(const WriteOnlyFile&) = delete;
 
   bool IsOpen() const { return fd_ >= 0; }
 
-  bool WriteAll(const QByteArray& bytes) {
-    qsizetype done = 0;
+  bool WriteAll(const std::string& bytes) {
+    std::size_t done = 0;
     while (done < bytes.size()) {
-      const ssize_t wrote =
-          ::write(fd_, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+      const long wrote = WriteSome(fd_, bytes.data() + done, bytes.size() - done);
       if (wrote < 0 && errno == EINTR) continue;
       if (wrote <= 0) return false;
-      done += wrote;
+      done += static_cast<std::size_t>(wrote);
     }
     return true;
   }
@@ -39,7 +68,7 @@ class WriteOnlyFile {
   bool Close() {
     const int fd = fd_;
     fd_ = -1;
-    return ::close(fd) == 0;
+    return CloseFile(fd) == 0;
   }
 
  private:
@@ -48,17 +77,16 @@ class WriteOnlyFile {
 
 }  // namespace
 
-void WriteHistoryFile(const QString& path, const QStringList& lines) {
-  const std::string name = path.toLocal8Bit().toStdString();
-  WriteOnlyFile file(path.toLocal8Bit());
-  if (!file.IsOpen()) throw HistoryFileError("Cannot create file " + name);
-  QByteArray text;
-  for (const QString& line : lines) {
-    text += line.toLocal8Bit();
+void WriteHistoryFile(const std::string& path, const std::vector<std::string>& lines) {
+  WriteOnlyFile file(path);
+  if (!file.IsOpen()) throw HistoryFileError("Cannot create file " + path);
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line;
     text += "\r\n";
   }
   // A log that did not reach the disk must not look saved.
-  if (!file.WriteAll(text) || !file.Close()) throw HistoryFileError("Cannot write file " + name);
+  if (!file.WriteAll(text) || !file.Close()) throw HistoryFileError("Cannot write file " + path);
 }
 
 }  // namespace historylog

@@ -1,11 +1,11 @@
-// Writing the HistoryLog to a text file: 8-bit text, every line ended by a
-// carriage return and a line feed, an existing file replaced.
+// Writing the HistoryLog to a text file: every line ended by a carriage
+// return and a line feed, an existing file replaced. Names and lines are
+// UTF-8.
 #pragma once
-
-#include <QStringList>
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace historylog {
 
@@ -16,6 +16,6 @@ class HistoryFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-void WriteHistoryFile(const QString& path, const QStringList& lines);
+void WriteHistoryFile(const std::string& path, const std::vector<std::string>& lines);
 
 }  // namespace historylog

@@ -1,48 +1,53 @@
 #include "app/SystemErrorText.h"
 
+#include <algorithm>
+
 #include "hid/info/HexText.h"
 #include "hid/platform/HidBackend.h"
 
-QString SystemErrorMessage(std::uint32_t code) {
+std::string SystemErrorMessage(std::uint32_t code) {
   switch (code) {
     case hidplatform::kErrorSuccess:
-      return QStringLiteral("The operation completed successfully.\r\n");
+      return "The operation completed successfully.\r\n";
     case hidplatform::kErrorFileNotFound:
-      return QStringLiteral("The system cannot find the file specified.\r\n");
+      return "The system cannot find the file specified.\r\n";
     case hidplatform::kErrorAccessDenied:
-      return QStringLiteral("Access is denied.\r\n");
+      return "Access is denied.\r\n";
     case hidplatform::kErrorInvalidHandle:
-      return QStringLiteral("The handle is invalid.\r\n");
+      return "The handle is invalid.\r\n";
     case hidplatform::kErrorGenFailure:
-      return QStringLiteral("A device attached to the system is not functioning.\r\n");
+      return "A device attached to the system is not functioning.\r\n";
     case hidplatform::kErrorInsufficientBuffer:
-      return QStringLiteral("The data area passed to a system call is too small.\r\n");
+      return "The data area passed to a system call is too small.\r\n";
     case hidplatform::kErrorOperationAborted:
-      return QStringLiteral(
-          "The I/O operation has been aborted because of either a thread exit or an application "
-          "request.\r\n");
+      return "The I/O operation has been aborted because of either a thread exit or an application "
+             "request.\r\n";
     case hidplatform::kErrorIoPending:
-      return QStringLiteral("Overlapped I/O operation is in progress.\r\n");
+      return "Overlapped I/O operation is in progress.\r\n";
     case hidplatform::kErrorDeviceNotConnected:
-      return QStringLiteral("The device is not connected.\r\n");
+      return "The device is not connected.\r\n";
     default:
-      return QStringLiteral("Unknown error %1.").arg(code);
+      return "Unknown error " + std::to_string(code) + ".";
   }
 }
 
-QString TrimErrorMessage(const QString& message) {
-  QString text = message.left(255);
-  while (!text.isEmpty()) {
-    const QChar last = text.back();
-    if (last.isSpace() || last.category() == QChar::Other_Control || last == QLatin1Char('.')) {
-      text.chop(1);
+std::string TrimErrorMessage(std::string_view message) {
+  std::size_t length = std::min<std::size_t>(message.size(), 255);
+  // A cut inside a multi-byte sequence goes back to its first byte.
+  if (length < message.size()) {
+    while (length > 0 && (static_cast<unsigned char>(message[length]) & 0xC0) == 0x80) --length;
+  }
+  while (length > 0) {
+    const auto last = static_cast<unsigned char>(message[length - 1]);
+    if (last == ' ' || last == '.' || last < 0x20 || last == 0x7F) {
+      --length;
     } else {
       break;
     }
   }
-  return text;
+  return std::string(message.substr(0, length));
 }
 
-QString ErrorLogText(std::uint32_t code) {
-  return QStringLiteral("%1 (%2)").arg(TrimErrorMessage(SystemErrorMessage(code)), UpperHex(code));
+std::string ErrorLogText(std::uint32_t code) {
+  return TrimErrorMessage(SystemErrorMessage(code)) + " (" + UpperHex(code) + ")";
 }

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/JpegImage.h"
+#include "app/qt/JpegImage.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

@@ -23,7 +23,7 @@ struct Rect {
 };
 
 struct Font {
-  std::string family;
+  std::string family{};
   int pixels = 13;  // character height in pixels
   bool bold = false;
 };
@@ -42,11 +42,11 @@ enum Anchor : unsigned {
 // One control as the form describes it. Fields that a kind of control has
 // no use for are ignored by it.
 struct ControlSpec {
-  std::string name;  // the form's name ("Label2"), also the toolkit's object name
-  Rect bounds;
-  std::string caption;              // caption or initial text
-  std::optional<Font> font;         // the form's font when empty
-  std::optional<TColor> textColor;  // the scheme's text colour when empty
+  std::string name{};  // the form's name ("Label2"), also the toolkit's object name
+  Rect bounds{};
+  std::string caption{};              // caption or initial text
+  std::optional<Font> font{};         // the form's font when empty
+  std::optional<TColor> textColor{};  // the scheme's text colour when empty
   Alignment alignment = Alignment::kLeft;
   bool enabled = true;
   bool visible = true;
@@ -55,7 +55,7 @@ struct ControlSpec {
   bool sizeToContent = false;  // labels: as wide as their text; pictures: as their image
   unsigned anchors = kAnchorLeft | kAnchorTop;
   int itemHeight = 0;             // list boxes: the height of one row; 0 for the toolkit's own
-  std::string resource;           // pictures: the front end's name of the image ("Image1.jpg")
+  std::string resource{};         // pictures: the front end's name of the image ("Image1.jpg")
   bool centerVertically = false;  // labels: the text also in the middle of its height
   bool frame3D = false;           // colour buttons: the 3-D frame also while pressed
 };

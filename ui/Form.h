@@ -14,12 +14,12 @@
 namespace ui {
 
 struct FormSpec {
-  std::string name;     // the form's name ("bootloaderFORM"), also the object name
-  std::string caption;  // the title bar's text
+  std::string name{};     // the form's name ("bootloaderFORM"), also the object name
+  std::string caption{};  // the title bar's text
   int clientWidth = 0;
   int clientHeight = 0;
-  Font font;                    // the font of controls that name none
-  std::optional<TColor> color;  // the background; the scheme's when empty
+  Font font{};                    // the font of controls that name none
+  std::optional<TColor> color{};  // the background; the scheme's when empty
   bool stayOnTop = false;
   // A single fixed border with only the system menu and the close box;
   // otherwise a sizeable dialog frame.

@@ -22,15 +22,15 @@ class MainLoop;
 namespace ui {
 
 struct FileFilter {
-  std::string description;  // "Text Files"
-  std::string pattern;      // "*.txt"
+  std::string description{};  // "Text Files"
+  std::string pattern{};      // "*.txt"
 };
 
 struct SaveDialogSpec {
-  std::string title;
-  std::vector<FileFilter> filters;  // the first is chosen
-  std::string defaultExtension;     // appended to a name typed without one ("txt")
-  std::string initialDirectory;     // the process's current directory when empty
+  std::string title{};
+  std::vector<FileFilter> filters{};  // the first is chosen
+  std::string defaultExtension{};     // appended to a name typed without one ("txt")
+  std::string initialDirectory{};     // the process's current directory when empty
   bool replaceWithoutPrompt = true;
 };
 

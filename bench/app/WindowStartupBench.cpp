@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/DevReader.h"
+#include "app/qt/QtToolkit.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
 #include "tests/app/EmulatedDevices.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 class NoLaunch : public BurnerLauncher {
  public:
-  LaunchResult Launch(const QString&, const QString&) override { return {true, {}}; }
+  LaunchResult Launch(const std::string&, const std::string&) override { return {true, {}}; }
 };
 
 long ResidentKiB() {
@@ -35,7 +36,7 @@ long ResidentKiB() {
 }
 
 // Milliseconds from the window's creation to the end of its first change.
-double StartOnce(int devices) {
+double StartOnce(ui::Toolkit& toolkit, int devices) {
   hidplatform::VirtualHidBus bus;
   hidplatform::ScopedBackend backend(bus);
   // A realistic mix: the keyboard's six interfaces, the rest other devices.
@@ -45,16 +46,13 @@ double StartOnce(int devices) {
   }
   QElapsedTimer timer;
   timer.start();
-  TbootloaderFORM form(std::make_unique<NoLaunch>());
+  TbootloaderFORM form(toolkit, std::make_unique<NoLaunch>());
   bool changed = false;
-  QObject::connect(&form, &TbootloaderFORM::DeviceChangeHandled, [&] { changed = true; });
-  form.show();
-  while (!changed) {
-    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    if (timer.elapsed() > 60000) {
-      std::fprintf(stderr, "no device change within a minute\n");
-      std::exit(1);
-    }
+  form.DeviceChangeHandled = [&] { changed = true; };
+  form.Window().Show();
+  if (!toolkit.RunUntil([&] { return changed; }, std::chrono::minutes(1))) {
+    std::fprintf(stderr, "no device change within a minute\n");
+    std::exit(1);
   }
   return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
@@ -64,12 +62,13 @@ double StartOnce(int devices) {
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
+  qtui::QtToolkit toolkit;
   const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   std::printf("kbupdate start to end of first device change (offscreen, virtual bus)\n");
   std::printf("%8s %10s %10s %10s %12s\n", "devices", "first_ms", "median_ms", "max_ms", "rss_MiB");
   for (int devices : {0, 100}) {
     std::vector<double> times;
-    for (int r = 0; r < repetitions; ++r) times.push_back(StartOnce(devices));
+    for (int r = 0; r < repetitions; ++r) times.push_back(StartOnce(toolkit, devices));
     const double first = times.front();
     std::sort(times.begin(), times.end());
     std::printf("%8d %10.1f %10.1f %10.1f %12.1f\n", devices, first, times[times.size() / 2],

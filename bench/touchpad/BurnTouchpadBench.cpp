@@ -4,8 +4,6 @@
 // Prints figures; not a test.
 #include <QApplication>
 #include <QDir>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,6 +17,8 @@
 #include "app/DevReader.h"
 #include "app/TouchpadImage.h"
 #include "app/TouchpadPanel.h"
+#include "app/qt/ProcessBurnerLauncher.h"
+#include "app/qt/QtToolkit.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
 #include "tests/app/EmulatedDevices.h"
 
@@ -93,17 +93,19 @@ int main(int argc, char** argv) {
   std::vector<double> toFlash;
   std::vector<double> handler;
   {
-    TbootloaderFORM form;
-    form.show();
-    if (!QTest::qWaitFor([&] { return form.CurrentDevice() != nullptr; }, 10000)) {
+    qtui::QtToolkit toolkit;
+    TbootloaderFORM form(toolkit, std::make_unique<ProcessBurnerLauncher>());
+    form.Window().Show();
+    if (!toolkit.RunUntil([&] { return form.CurrentDevice() != nullptr; },
+                          std::chrono::seconds(10))) {
       std::fprintf(stderr, "the emulated keyboard did not become the current device\n");
       return 1;
     }
     for (int run = 0; run < runs; ++run) {
-      form.Button2->setEnabled(true);
+      form.Button2->SetEnabled(true);
       flashWritten = Clock::time_point{};
       const auto start = Clock::now();
-      form.Button2->click();
+      form.Button2->Click();
       const auto end = Clock::now();
       if (flashWritten == Clock::time_point{}) {
         std::fprintf(stderr, "no Flash command was written\n");
@@ -112,8 +114,8 @@ int main(int argc, char** argv) {
       toFlash.push_back(Milliseconds(flashWritten - start));
       handler.push_back(Milliseconds(end - start));
       QApplication::processEvents();  // paints what the click changed
-      if (form.Memo1->document()->blockCount() != 2848) {
-        std::fprintf(stderr, "Memo1 holds %d lines\n", form.Memo1->document()->blockCount());
+      if (form.Memo1->LineCount() != 2848) {
+        std::fprintf(stderr, "Memo1 holds %d lines\n", form.Memo1->LineCount());
         return 1;
       }
     }

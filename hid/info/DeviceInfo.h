@@ -1,12 +1,11 @@
 // Everything the device information dialog shows, copied out of a device
 // object at one moment. The dialog keeps this copy, never the device, so the
-// device may go away while the dialog is open.
+// device may go away while the dialog is open. Texts are UTF-8.
 #pragma once
 
-#include <QString>
-#include <QStringList>
-
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,9 +14,9 @@ class THidDevice;
 }  // namespace hid
 
 struct DeviceInfo {
-  QString vendorName;
-  QString productName;
-  QString serialNumber;
+  std::string vendorName;
+  std::string productName;
+  std::string serialNumber;
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 0;
   std::uint16_t versionNumber = 0;
@@ -26,11 +25,15 @@ struct DeviceInfo {
   int outputReportLength = 0;
   int featureReportLength = 0;
   // The non-empty strings among indices 1 to 255, in ascending order.
-  std::vector<std::pair<int, QString>> indexedStrings;
-  QStringList languages;
+  std::vector<std::pair<int, std::string>> indexedStrings;
+  std::vector<std::string> languages;
 };
 
 // Asks the device for all of it, in the dialog's order: names, attributes,
 // capabilities, indexed strings from 1 (up to 255, bounded in number and
 // time), language names.
 DeviceInfo ReadDeviceInfo(hid::THidDevice& device);
+
+// A device's UTF-16 text as the window shows it: UTF-8, with U+FFFD for each
+// unit of an unpaired surrogate.
+std::string DisplayText(std::u16string_view text);

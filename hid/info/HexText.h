@@ -2,10 +2,18 @@
 // log and the information dialog show them.
 #pragma once
 
-#include <QString>
+#include <string>
 
 // `value` in upper-case hex digits, zero-padded to at least `digits`:
 // UpperHex(0x4D9, 4) is "04D9", UpperHex(0x48F) is "48F".
-inline QString UpperHex(unsigned value, int digits = 0) {
-  return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+inline std::string UpperHex(unsigned value, int digits = 0) {
+  std::string text;
+  do {
+    text.insert(text.begin(), "0123456789ABCDEF"[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  if (static_cast<int>(text.size()) < digits) {
+    text.insert(0, static_cast<std::size_t>(digits) - text.size(), '0');
+  }
+  return text;
 }

@@ -1,12 +1,8 @@
 #include "hid/info/Info.h"
 
-#include <QLabel>
-#include <QListWidget>
-#include <QResizeEvent>
-#include <QShowEvent>
-#include <QStyledItemDelegate>
-
-#include <memory>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
 
 #include "hid/info/HexText.h"
 
@@ -17,97 +13,122 @@ namespace {
 constexpr int kClientWidth = 565;
 constexpr int kClientHeight = 375;
 constexpr int kLabelHeight = 16;
-constexpr int kItemHeight = 16;
-constexpr int kDevStringsLeft = 232;
-constexpr int kLangStringsLeft = 400;
-constexpr int kListsTop = 72;
-constexpr int kListWidth = 161;
-constexpr int kListHeight = 297;
 
-// List rows of the form's fixed item height.
-class FixedHeightDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    size.setHeight(kItemHeight);
-    return size;
-  }
-};
+// A label of the form: 16 pixels high, as wide as its text.
+ui::ControlSpec LabelAt(const char* name, int left, int top, const char* text) {
+  return {
+      .name = name, .bounds = {left, top, 0, kLabelHeight}, .caption = text, .sizeToContent = true};
+}
+
+ui::ControlSpec ListAt(const char* name, int left, unsigned anchors) {
+  return {.name = name, .bounds = {left, 72, 161, 297}, .anchors = anchors, .itemHeight = 16};
+}
 
 // The length without its report-id byte; a zero length leaves the label's
 // design text.
-void ShowReportLength(QLabel* label, int length) {
-  if (length > 0) label->setText(UpperHex(static_cast<unsigned>(length - 1)));
+void ShowReportLength(ui::Label& label, int length) {
+  if (length > 0) label.SetText(UpperHex(static_cast<unsigned>(length - 1)));
 }
 
-QListWidget* MakeList(QWidget* parent, int left) {
-  auto* list = new QListWidget(parent);
-  list->setGeometry(left, kListsTop, kListWidth, kListHeight);
-  list->setItemDelegate(new FixedHeightDelegate(list));
-  list->setUniformItemSizes(true);
-  // Long strings are cut at the edge, not shortened with an ellipsis.
-  list->setTextElideMode(Qt::ElideNone);
-  return list;
+// "%3d) %s": the index right-aligned in three columns.
+std::string IndexedLine(int index, const std::string& text) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%3d) ", index);
+  return number + text;
 }
 
 }  // namespace
 
-TInfoForm::TInfoForm(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-  setObjectName(QStringLiteral("InfoForm"));
-  setWindowTitle(QStringLiteral("HID Device Info"));
-  resize(kClientWidth, kClientHeight);
-  // Where the form's font is missing, Liberation Sans is the nearest in
-  // width; the usual substitute is too wide for the labels' places.
-  QFont font;
-  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-  font.setPixelSize(13);
-  setFont(font);
-  QPalette colours = palette();
-  colours.setColor(QPalette::Window, colours.color(QPalette::Button));
-  setPalette(colours);
-  setAutoFillBackground(true);
+ui::FormSpec TInfoForm::FormDescription() {
+  return {.name = "InfoForm",
+          .caption = "HID Device Info",
+          .clientWidth = kClientWidth,
+          .clientHeight = kClientHeight,
+          .font = {.family = "MS Sans Serif", .pixels = 13},
+          .color = clBtnFace,
+          .stayOnTop = false,
+          .fixedSize = false,
+          .centered = true};
+}
 
-  Label10 = AddLabel(8, 8, QStringLiteral("Vendor name:"));
-  VendorName = AddLabel(96, 8, QStringLiteral("VendorName"));
-  Label9 = AddLabel(8, 24, QStringLiteral("Product name:"));
-  ProductName = AddLabel(96, 24, QStringLiteral("ProductName"));
-  Label11 = AddLabel(8, 40, QStringLiteral("Serial No:"));
-  SerialNo = AddLabel(96, 40, QStringLiteral("SerialNo"));
-  Label2 = AddLabel(8, 72, QStringLiteral("VID:"));
-  Vid = AddLabel(64, 72, QStringLiteral("Vid"));
-  Label3 = AddLabel(8, 88, QStringLiteral("PID:"));
-  Pid = AddLabel(64, 88, QStringLiteral("Pid"));
-  Label4 = AddLabel(8, 104, QStringLiteral("Version:"));
-  Vers = AddLabel(64, 104, QStringLiteral("Vers"));
-  Label5 = AddLabel(8, 136, QStringLiteral("Report Length"));
-  Label6 = AddLabel(8, 160, QStringLiteral("Input:"));
-  InputLen = AddLabel(72, 160, QStringLiteral("0"));
-  Label7 = AddLabel(8, 176, QStringLiteral("Output:"));
-  OutputLen = AddLabel(72, 176, QStringLiteral("0"));
-  Label8 = AddLabel(8, 192, QStringLiteral("Feature:"));
-  FeatureLen = AddLabel(72, 192, QStringLiteral("0"));
-  Label1 = AddLabel(kDevStringsLeft, 56, QStringLiteral("Strings"));
-  DevStrings = MakeList(this, kDevStringsLeft);
-  DevStrings->setObjectName(QStringLiteral("DevStrings"));
-  Label12 = AddLabel(kLangStringsLeft, 56, QStringLiteral("Languages"));
-  LangStrings = MakeList(this, kLangStringsLeft);
-  LangStrings->setObjectName(QStringLiteral("LangStrings"));
-  setTabOrder(DevStrings, LangStrings);
+const std::vector<ui::ControlSpec>& TInfoForm::ControlDescriptions() {
+  // Strings follows all four edges; Languages keeps its width and moves with
+  // the right edge.
+  static const std::vector<ui::ControlSpec> controls = {
+      LabelAt("Label10", 8, 8, "Vendor name:"),
+      LabelAt("VendorName", 96, 8, "VendorName"),
+      LabelAt("Label9", 8, 24, "Product name:"),
+      LabelAt("ProductName", 96, 24, "ProductName"),
+      LabelAt("Label11", 8, 40, "Serial No:"),
+      LabelAt("SerialNo", 96, 40, "SerialNo"),
+      LabelAt("Label2", 8, 72, "VID:"),
+      LabelAt("Vid", 64, 72, "Vid"),
+      LabelAt("Label3", 8, 88, "PID:"),
+      LabelAt("Pid", 64, 88, "Pid"),
+      LabelAt("Label4", 8, 104, "Version:"),
+      LabelAt("Vers", 64, 104, "Vers"),
+      LabelAt("Label5", 8, 136, "Report Length"),
+      LabelAt("Label6", 8, 160, "Input:"),
+      LabelAt("InputLen", 72, 160, "0"),
+      LabelAt("Label7", 8, 176, "Output:"),
+      LabelAt("OutputLen", 72, 176, "0"),
+      LabelAt("Label8", 8, 192, "Feature:"),
+      LabelAt("FeatureLen", 72, 192, "0"),
+      LabelAt("Label1", 232, 56, "Strings"),
+      ListAt("DevStrings", 232,
+             ui::kAnchorLeft | ui::kAnchorTop | ui::kAnchorRight | ui::kAnchorBottom),
+      LabelAt("Label12", 400, 56, "Languages"),
+      ListAt("LangStrings", 400, ui::kAnchorTop | ui::kAnchorRight | ui::kAnchorBottom),
+  };
+  return controls;
+}
+
+namespace {
+const ui::ControlSpec& Describe(std::string_view name) {
+  for (const ui::ControlSpec& spec : TInfoForm::ControlDescriptions()) {
+    if (spec.name == name) return spec;
+  }
+  throw std::logic_error("no control " + std::string(name) + " on the information dialog");
+}
+}  // namespace
+
+TInfoForm::TInfoForm(ui::Toolkit& toolkit, ui::Form* owner)
+    : window_(toolkit.MakeForm(FormDescription(), owner)) {
+  Label10 = AddLabel("Label10");
+  VendorName = AddLabel("VendorName");
+  Label9 = AddLabel("Label9");
+  ProductName = AddLabel("ProductName");
+  Label11 = AddLabel("Label11");
+  SerialNo = AddLabel("SerialNo");
+  Label2 = AddLabel("Label2");
+  Vid = AddLabel("Vid");
+  Label3 = AddLabel("Label3");
+  Pid = AddLabel("Pid");
+  Label4 = AddLabel("Label4");
+  Vers = AddLabel("Vers");
+  Label5 = AddLabel("Label5");
+  Label6 = AddLabel("Label6");
+  InputLen = AddLabel("InputLen");
+  Label7 = AddLabel("Label7");
+  OutputLen = AddLabel("OutputLen");
+  Label8 = AddLabel("Label8");
+  FeatureLen = AddLabel("FeatureLen");
+  Label1 = AddLabel("Label1");
+  DevStrings = &window_->AddListBox(Describe("DevStrings"));
+  Label12 = AddLabel("Label12");
+  LangStrings = &window_->AddListBox(Describe("LangStrings"));
+  window_->FinishCreation();
+  window_->OnShow = [this] {
+    if (filled_) return;
+    filled_ = true;
+    FormShow();
+  };
 }
 
 TInfoForm::~TInfoForm() = default;
 
-QLabel* TInfoForm::AddLabel(int left, int top, const QString& text) {
-  auto* label = new QLabel(this);
-  // Device strings are shown as they are, never interpreted as markup.
-  label->setTextFormat(Qt::PlainText);
-  label->setText(text);
-  label->move(left, top);
-  label->resize(label->sizeHint().width(), kLabelHeight);
-  return label;
+ui::Label* TInfoForm::AddLabel(std::string_view name) {
+  return &window_->AddLabel(Describe(name));
 }
 
 void TInfoForm::FormShow() {
@@ -118,60 +139,18 @@ void TInfoForm::FormShow() {
 }
 
 void TInfoForm::ShowInfo(const DeviceInfo& info) {
-  const auto setText = [](QLabel* label, const QString& text) {
-    label->setText(text);
-    label->resize(label->sizeHint().width(), kLabelHeight);
-  };
-  setText(VendorName, info.vendorName);
-  setText(ProductName, info.productName);
-  setText(SerialNo, info.serialNumber);
-  setText(Vid, UpperHex(info.vendorId, 4));
-  setText(Pid, UpperHex(info.productId, 4));
-  setText(Vers, UpperHex(info.versionNumber, 4));
-  ShowReportLength(InputLen, info.inputReportLength);
-  ShowReportLength(OutputLen, info.outputReportLength);
-  ShowReportLength(FeatureLen, info.featureReportLength);
-  for (QLabel* label : {InputLen, OutputLen, FeatureLen}) {
-    label->resize(label->sizeHint().width(), kLabelHeight);
-  }
+  VendorName->SetText(info.vendorName);
+  ProductName->SetText(info.productName);
+  SerialNo->SetText(info.serialNumber);
+  Vid->SetText(UpperHex(info.vendorId, 4));
+  Pid->SetText(UpperHex(info.productId, 4));
+  Vers->SetText(UpperHex(info.versionNumber, 4));
+  ShowReportLength(*InputLen, info.inputReportLength);
+  ShowReportLength(*OutputLen, info.outputReportLength);
+  ShowReportLength(*FeatureLen, info.featureReportLength);
   for (const auto& [index, text] : info.indexedStrings) {
-    if (text.isEmpty()) continue;
-    DevStrings->addItem(QStringLiteral("%1) %2").arg(index, 3).arg(text));
+    if (text.empty()) continue;
+    DevStrings->Add(IndexedLine(index, text));
   }
-  LangStrings->addItems(info.languages);
-}
-
-void TInfoForm::showEvent(QShowEvent* event) {
-  if (!filled_) {
-    filled_ = true;
-    FormShow();
-  }
-  QDialog::showEvent(event);
-}
-
-void TInfoForm::resizeEvent(QResizeEvent* event) {
-  QDialog::resizeEvent(event);
-  PlaceLists();
-}
-
-void TInfoForm::PlaceLists() {
-  // Strings follows all four edges; Languages keeps its width and moves with
-  // the right edge.
-  const int extraWidth = width() - kClientWidth;
-  const int extraHeight = height() - kClientHeight;
-  const int listHeight = std::max(0, kListHeight + extraHeight);
-  DevStrings->setGeometry(kDevStringsLeft, kListsTop, std::max(0, kListWidth + extraWidth),
-                          listHeight);
-  LangStrings->setGeometry(kLangStringsLeft + extraWidth, kListsTop, kListWidth, listHeight);
-}
-
-int ExecInfoModally(TInfoForm& dialog) {
-  return dialog.exec();
-}
-
-void ShowDeviceInfo(QWidget* owner, hid::THidDevice* device, const InfoDialogRunner& run) {
-  if (device == nullptr) return;
-  const auto dialog = std::make_unique<TInfoForm>(owner);
-  dialog->Device = device;
-  run(*dialog);
+  for (const std::string& language : info.languages) LangStrings->Add(language);
 }

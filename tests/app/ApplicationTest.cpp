@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "app/Application.h"
+#include "app/qt/Application.h"
 
 namespace {
 

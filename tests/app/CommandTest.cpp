@@ -1,7 +1,5 @@
 // The command reports: what reaches each listed interface and what the
 // HistoryLog says.
-#include <QRadioButton>
-
 #include "tests/app/WindowFixture.h"
 
 namespace apptest {
@@ -23,11 +21,11 @@ TEST_F(WindowTest, LockPairsSendToEveryInterfaceInListOrderAndLogOnce) {
   const auto interfaces = bus.InterfacesOf(keyboard);
   ASSERT_EQ(interfaces.size(), 6u);
   ASSERT_NE(form->CurrentDevice(), nullptr);
-  form->HistoryListBox->clear();
+  form->HistoryListBox->Clear();
   TakeWrites();
 
-  QTest::mouseClick(form->RadioButton2, Qt::LeftButton);
-  EXPECT_TRUE(form->RadioButton2->isChecked());
+  form->RadioButton2->Click();
+  EXPECT_TRUE(form->RadioButton2->Checked());
   auto writes = TakeWrites();
   ASSERT_EQ(writes.size(), 6u);
   // Interfaces with a one-byte output report (length 2) get the first two
@@ -41,57 +39,56 @@ TEST_F(WindowTest, LockPairsSendToEveryInterfaceInListOrderAndLogOnce) {
   EXPECT_EQ(writes[kCommandInterface].bytes.size(), 65u);
   EXPECT_EQ(writes[0].bytes.size(), 2u);
   for (std::size_t b = 3; b < 65; ++b) EXPECT_EQ(writes[kCommandInterface].bytes[b], 0) << b;
-  EXPECT_EQ(History(), QStringList{QStringLiteral("W --> 09 54 02  (Fn Lock)")});
+  EXPECT_EQ(History(), Lines{std::string("W --> 09 54 02  (Fn Lock)")});
   EXPECT_EQ(form->CurrentDevice(), form->DeviceOfEntry(5));
 
   // Choosing the button that is already checked sends nothing.
-  QTest::mouseClick(form->RadioButton3, Qt::LeftButton);
+  form->RadioButton3->Click();
   EXPECT_TRUE(TakeWrites().empty());
-  QTest::mouseClick(form->RadioButton4, Qt::LeftButton);
-  QTest::mouseClick(form->RadioButton3, Qt::LeftButton);
+  form->RadioButton4->Click();
+  form->RadioButton3->Click();
   writes = TakeWrites();
   ASSERT_EQ(writes.size(), 12u);
   EXPECT_EQ(Head(writes[kCommandInterface].bytes, 3), Bytes({0x09, 0x64, 0x02}));
   EXPECT_EQ(Head(writes[6 + kCommandInterface].bytes, 3), Bytes({0x09, 0x64, 0x01}));
 
-  QTest::mouseClick(form->RadioButton6, Qt::LeftButton);
-  QTest::mouseClick(form->RadioButton5, Qt::LeftButton);
-  QTest::mouseClick(form->RadioButton1, Qt::LeftButton);
-  EXPECT_EQ(History(),
-            (QStringList{"W --> 09 54 02  (Fn Lock)", "W --> 09 64 02  (Mute Lock)",
-                         "W --> 09 64 01  (Mute Unlock)", "W --> 09 74 02  (Mic Lock)",
-                         "W --> 09 74 01  (Mic Unlock)", "W --> 09 54 01  (Fn Unlock)"}));
+  form->RadioButton6->Click();
+  form->RadioButton5->Click();
+  form->RadioButton1->Click();
+  EXPECT_EQ(History(), (Lines{"W --> 09 54 02  (Fn Lock)", "W --> 09 64 02  (Mute Lock)",
+                              "W --> 09 64 01  (Mute Unlock)", "W --> 09 74 02  (Mic Lock)",
+                              "W --> 09 74 01  (Mic Unlock)", "W --> 09 54 01  (Fn Unlock)"}));
   // The pairs are independent of each other.
-  EXPECT_TRUE(form->RadioButton1->isChecked());
-  EXPECT_TRUE(form->RadioButton3->isChecked());
-  EXPECT_TRUE(form->RadioButton5->isChecked());
+  EXPECT_TRUE(form->RadioButton1->Checked());
+  EXPECT_TRUE(form->RadioButton3->Checked());
+  EXPECT_TRUE(form->RadioButton5->Checked());
 }
 
 TEST_F(WindowTest, VersionQueryLogsWithTrailingSpaceAndShowsItsStatus) {
   Open();
   PlugAndWait(MakeKeyboard(6));
-  form->HistoryListBox->clear();
+  form->HistoryListBox->Clear();
   TakeWrites();
-  QTest::mouseClick(form->Button5, Qt::LeftButton);
-  EXPECT_EQ(History(), QStringList{QStringLiteral("W --> 09 95 7E ")});
+  form->Button5->Click();
+  EXPECT_EQ(History(), Lines{std::string("W --> 09 95 7E ")});
   EXPECT_EQ(TakeWrites().size(), 6u);
-  EXPECT_EQ(form->Label2->text(), QStringLiteral("Check Touchpad FW Version"));
+  EXPECT_EQ(form->Label2->Text(), std::string("Check Touchpad FW Version"));
 }
 
 TEST_F(WindowTest, WithoutCurrentDeviceNothingIsSentOrLogged) {
   Open();
   PlugAndWait(MakeKeyboard(5));  // five entries: nothing selected, no current device
   ASSERT_EQ(form->CurrentDevice(), nullptr);
-  form->HistoryListBox->clear();
+  form->HistoryListBox->Clear();
   TakeWrites();
-  QTest::mouseClick(form->RadioButton2, Qt::LeftButton);
+  form->RadioButton2->Click();
   form->SendCommand(0x64, 0x02, " (Mute Lock)");
   EXPECT_TRUE(TakeWrites().empty());
-  EXPECT_EQ(form->HistoryListBox->count(), 0);
+  EXPECT_EQ(form->HistoryListBox->Count(), 0);
   // The version query still shows its status line.
-  QTest::mouseClick(form->Button5, Qt::LeftButton);
-  EXPECT_EQ(form->HistoryListBox->count(), 0);
-  EXPECT_EQ(form->Label2->text(), QStringLiteral("Check Touchpad FW Version"));
+  form->Button5->Click();
+  EXPECT_EQ(form->HistoryListBox->Count(), 0);
+  EXPECT_EQ(form->Label2->Text(), std::string("Check Touchpad FW Version"));
 }
 
 TEST_F(WindowTest, EachInterfaceGetsExactlyItsOutputReportLength) {
@@ -99,10 +96,10 @@ TEST_F(WindowTest, EachInterfaceGetsExactlyItsOutputReportLength) {
   // Data sizes 2, 8, 127, 63, 0, 63: lengths 3, 9, 128 (past the 65-byte
   // buffer), 64, none and 64.
   const std::uint32_t keyboard = PlugAndWait(MakeKeyboardWithOutputSizes({2, 8, 127, 63, 0, 63}));
-  ASSERT_EQ(form->DevListBox->count(), 6);
+  ASSERT_EQ(form->DevListBox->Count(), 6);
   ASSERT_NE(form->CurrentDevice(), nullptr);
   TakeWrites();
-  QTest::mouseClick(form->RadioButton2, Qt::LeftButton);
+  form->RadioButton2->Click();
   const auto writes = TakeWrites();
   // The interface without an output report takes no write.
   ASSERT_EQ(writes.size(), 5u);
@@ -119,20 +116,20 @@ TEST_F(WindowTest, AFailedWriteDoesNotStopTheOtherInterfaces) {
   Open();
   PlugAndWait(MakeKeyboard(6));
   ASSERT_NE(form->CurrentDevice(), nullptr);
-  form->HistoryListBox->clear();
+  form->HistoryListBox->Clear();
   // A keyboard that may be opened only for queries still lists and is
   // claimed; the write fails and the next interface still gets its report.
   hidplatform::VirtualPlugOptions queryOnly;
   queryOnly.readWriteAccess = false;
   const std::uint32_t second = PlugAndWait(MakeKeyboard(2), queryOnly);
-  ASSERT_EQ(form->DevListBox->count(), 8);
+  ASSERT_EQ(form->DevListBox->Count(), 8);
   ASSERT_NE(form->CurrentDevice(), nullptr);
   TakeWrites();
   form->SendCommand(0x54, 0x02, " (Fn Lock)");
   const auto writes = TakeWrites();
   EXPECT_EQ(writes.size(), 6u);  // the two query-only interfaces refuse
   for (const auto& w : writes) EXPECT_NE(w.deviceInstance, second);
-  EXPECT_EQ(History().last(), QStringLiteral("W --> 09 54 02  (Fn Lock)"));
+  EXPECT_EQ(History().back(), std::string("W --> 09 54 02  (Fn Lock)"));
   EXPECT_EQ(form->CurrentDevice(), form->DeviceOfEntry(7));
 }
 
@@ -153,19 +150,19 @@ TEST_F(WindowTest, EntriesWhoseClaimFailedAreListedAndSkipped) {
   ASSERT_TRUE(form->HidCtl->ClaimDeviceByIndex(held, 0));
   std::unique_ptr<hid::THidDevice> heldOwner(held);
   PlugAndWait(MakeOtherDevice());
-  ASSERT_EQ(form->DevListBox->count(), 6);
+  ASSERT_EQ(form->DevListBox->Count(), 6);
   EXPECT_EQ(form->DeviceOfEntry(0), nullptr);
   for (int i = 1; i < 6; ++i) EXPECT_NE(form->DeviceOfEntry(i), nullptr) << i;
   ASSERT_EQ(form->CurrentDevice(), form->DeviceOfEntry(5));
 
   TakeWrites();
-  form->HistoryListBox->clear();
-  QTest::mouseClick(form->RadioButton2, Qt::LeftButton);
+  form->HistoryListBox->Clear();
+  form->RadioButton2->Click();
   const auto writes = TakeWrites();
   ASSERT_EQ(writes.size(), 5u);
   const auto interfaces = bus.InterfacesOf(keyboard);
   for (std::size_t i = 0; i < writes.size(); ++i) EXPECT_EQ(writes[i].path, interfaces[i + 1].path);
-  EXPECT_EQ(History(), QStringList{QStringLiteral("W --> 09 54 02  (Fn Lock)")});
+  EXPECT_EQ(History(), Lines{std::string("W --> 09 54 02  (Fn Lock)")});
   heldOwner.reset();
 }
 

@@ -1,7 +1,6 @@
 #include "tests/app/EmulatedDevices.h"
 
-#include <QCoreApplication>
-#include <QTimer>
+#include "hid/platform/MainLoop.h"
 
 #include <algorithm>
 #include <iterator>
@@ -80,13 +79,13 @@ std::shared_ptr<emulator::SimpleDeviceModel> MakeOtherDevice(std::uint16_t vid, 
 }
 
 void RestartIntoBootLoaderOnUpdate(const std::shared_ptr<emulator::SimpleDeviceModel>& keyboard,
-                                   std::shared_ptr<emulator::DeviceModel> bootLoader, int delayMs) {
+                                   std::shared_ptr<emulator::DeviceModel> bootLoader) {
   std::weak_ptr<emulator::SimpleDeviceModel> weak = keyboard;
-  keyboard->SetOutputHandler([weak, bootLoader, delayMs](emulator::SimpleDeviceModel& /*model*/,
-                                                         std::span<const std::uint8_t> report) {
+  keyboard->SetOutputHandler([weak, bootLoader](emulator::SimpleDeviceModel& /*model*/,
+                                                std::span<const std::uint8_t> report) {
     if (report.size() < 3 || report[0] != 0x09 || report[1] != 0x84 || report[2] != 0x57) return;
     // A test may end before the restart: the model may be gone by then.
-    QTimer::singleShot(delayMs, QCoreApplication::instance(), [weak, bootLoader] {
+    hidplatform::CurrentMainLoop().Post([weak, bootLoader] {
       if (auto model = weak.lock()) model->Reenumerate(bootLoader);
     });
   });

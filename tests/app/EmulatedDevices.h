@@ -47,9 +47,8 @@ std::shared_ptr<emulator::SimpleDeviceModel> MakeOtherDevice(std::uint16_t vid =
 
 // Lets the keyboard restart into the boot loader shortly after it got the
 // update command, as the real one does: after the write returned, on the
-// main loop, so that every interface still receives the command.
+// HID layer's main loop, so that every interface still receives the command.
 void RestartIntoBootLoaderOnUpdate(const std::shared_ptr<emulator::SimpleDeviceModel>& keyboard,
-                                   std::shared_ptr<emulator::DeviceModel> bootLoader,
-                                   int delayMs = 100);
+                                   std::shared_ptr<emulator::DeviceModel> bootLoader);
 
 }  // namespace apptest

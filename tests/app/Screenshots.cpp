@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/DevReader.h"
+#include "app/qt/QtToolkit.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
 #include "tests/app/EmulatedDevices.h"
 
@@ -19,12 +20,12 @@ namespace {
 
 class NoLaunch : public BurnerLauncher {
  public:
-  LaunchResult Launch(const QString&, const QString&) override { return {true, {}}; }
+  LaunchResult Launch(const std::string&, const std::string&) override { return {true, {}}; }
 };
 
 bool Save(TbootloaderFORM& form, const QDir& directory, const char* state) {
   const QString path = directory.filePath(QStringLiteral("%1.png").arg(QLatin1String(state)));
-  if (!form.grab().save(path)) {
+  if (!qtui::WidgetOf(form.Window()).grab().save(path)) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     return false;
   }
@@ -50,10 +51,11 @@ int main(int argc, char** argv) {
   hidplatform::VirtualHidBus bus;
   hidplatform::ScopedBackend backend(bus);
   bus.Plug(apptest::MakeOtherDevice());
-  auto form = std::make_unique<TbootloaderFORM>(std::make_unique<NoLaunch>());
+  qtui::QtToolkit toolkit;
+  auto form = std::make_unique<TbootloaderFORM>(toolkit, std::make_unique<NoLaunch>());
   int changes = 0;
-  QObject::connect(form.get(), &TbootloaderFORM::DeviceChangeHandled, [&] { ++changes; });
-  form->show();
+  form->DeviceChangeHandled = [&] { ++changes; };
+  form->Window().Show();
   auto waitFor = [&](auto condition, const char* what) {
     if (!QTest::qWaitFor(condition, 10000)) {
       std::fprintf(stderr, "timed out waiting for %s\n", what);
@@ -68,11 +70,11 @@ int main(int argc, char** argv) {
   waitFor([&] { return changes >= 2; }, "the keyboard");
   ok = Save(*form, directory, "KeyboardReady") && ok;
 
-  form->ColorBtn1->click();
+  form->ColorBtn1->Click();
   ok = Save(*form, directory, "UpdateRequested") && ok;
 
   bus.Unplug(keyboard);
-  waitFor([&] { return changes >= 3 && !form->Timer4.isActive(); }, "the removal timer");
+  waitFor([&] { return changes >= 3 && !form->Timer4->Enabled(); }, "the removal timer");
   ok = Save(*form, directory, "KeyboardGone") && ok;
 
   bus.Plug(apptest::MakeBootLoader());

@@ -1,41 +1,37 @@
 // The update window on the virtual HID bus, with a burner launcher that only
-// records what would be started.
+// records what would be started. Drives the window only through the ui
+// interfaces, so the same tests run on every front end.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QListWidget>
-#include <QPalette>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
-
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <memory>
-#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "app/DevReader.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
 #include "tests/app/EmulatedDevices.h"
+#include "tests/support/TestToolkit.h"
 
 namespace apptest {
 
 struct LaunchCall {
-  QString program;
-  QString argument;
+  std::string program;
+  std::string argument;
 };
 
 class RecordingLauncher : public BurnerLauncher {
  public:
   RecordingLauncher(std::vector<LaunchCall>& launches, bool& fail)
       : launches_(launches), fail_(fail) {}
-  LaunchResult Launch(const QString& program, const QString& argument) override {
+  LaunchResult Launch(const std::string& program, const std::string& argument) override {
     launches_.push_back({program, argument});
-    if (fail_) return {false, QStringLiteral("No such file or directory")};
+    if (fail_) return {false, "No such file or directory"};
     return {true, {}};
   }
 
@@ -43,6 +39,8 @@ class RecordingLauncher : public BurnerLauncher {
   std::vector<LaunchCall>& launches_;
   bool& fail_;
 };
+
+using Lines = std::vector<std::string>;
 
 class WindowTest : public testing::Test {
  protected:
@@ -53,13 +51,13 @@ class WindowTest : public testing::Test {
   // Creates the window; its first device change runs once the loop runs.
   void Create() {
     form = std::make_unique<TbootloaderFORM>(
-        std::make_unique<RecordingLauncher>(launches, failLaunch));
-    QObject::connect(form.get(), &TbootloaderFORM::DeviceChangeHandled, [this] { ++changes; });
+        toolkit, std::make_unique<RecordingLauncher>(launches, failLaunch));
+    form->DeviceChangeHandled = [this] { ++changes; };
   }
 
   // Shows the window and waits for its first device change.
   void ShowAndWait() {
-    form->show();
+    form->Window().Show();
     ASSERT_TRUE(WaitForChanges(1));
   }
 
@@ -68,9 +66,19 @@ class WindowTest : public testing::Test {
     ShowAndWait();
   }
 
+  // Runs the main loop until the condition holds; false after the limit.
+  bool WaitFor(const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    return toolkit.RunUntil(condition, limit);
+  }
+  // Runs the main loop for a while.
+  void Pump(std::chrono::milliseconds duration) {
+    toolkit.RunUntil([] { return false; }, duration);
+  }
+
   // Runs the main loop until n device changes were handled in all.
   bool WaitForChanges(int n) {
-    return QTest::qWaitFor([&] { return changes >= n; }, 10000);
+    return WaitFor([&] { return changes >= n; });
   }
 
   // Plugs a model and waits until the window has handled the change.
@@ -90,29 +98,38 @@ class WindowTest : public testing::Test {
 
   // Keeps one of the window's timers from firing by itself, so that the state
   // it leaves behind is seen however slow the machine; FireTimer runs it.
-  static void HoldTimer(QTimer& timer) { timer.setInterval(kHeldInterval); }
+  static void HoldTimer(ui::Timer& timer) { timer.SetInterval(kHeldInterval); }
 
   // Lets a held, running timer fire now, through the main loop as it would
   // by itself, and holds it again. False when it was not running or did not
   // fire.
-  static bool FireTimer(QTimer& timer) {
-    if (!timer.isActive()) return false;
-    QSignalSpy fired(&timer, &QTimer::timeout);
-    timer.setInterval(0);
-    const bool ok = fired.wait(10000);
-    timer.setInterval(kHeldInterval);
+  bool FireTimer(ui::Timer& timer) {
+    if (!timer.Enabled()) return false;
+    std::function<void()> handler = timer.OnTimer;
+    bool fired = false;
+    timer.OnTimer = [&] {
+      if (fired) return;
+      fired = true;
+      timer.SetInterval(kHeldInterval);  // before the handler, which may stop it
+      if (handler) handler();
+    };
+    timer.SetInterval(std::chrono::milliseconds(0));
+    const bool ok = WaitFor([&] { return fired; });
+    timer.OnTimer = handler;
+    timer.SetInterval(kHeldInterval);
     return ok;
   }
 
-  QStringList History() const {
-    QStringList lines;
-    for (int i = 0; i < form->HistoryListBox->count(); ++i)
-      lines << form->HistoryListBox->item(i)->text();
+  Lines History() const {
+    Lines lines;
+    for (int i = 0; i < form->HistoryListBox->Count(); ++i)
+      lines.push_back(form->HistoryListBox->Item(i));
     return lines;
   }
 
-  static QColor TextColor(const QWidget* widget) {
-    return widget->palette().color(QPalette::WindowText);
+  bool HistoryContains(const std::string& line) const {
+    const Lines lines = History();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
 
   // The reports written since the last call, as (interface path, bytes).
@@ -126,14 +143,11 @@ class WindowTest : public testing::Test {
 
   hidplatform::VirtualHidBus bus;
   hidplatform::ScopedBackend backend{bus};
+  testsupport::ScriptedToolkit toolkit;
   std::vector<LaunchCall> launches;
   bool failLaunch = false;
   int changes = 0;
   std::unique_ptr<TbootloaderFORM> form;
 };
-
-inline const QColor kRed(255, 0, 0);
-inline const QColor kBlue(0, 0, 255);
-inline const QColor kGreen(0, 128, 0);
 
 }  // namespace apptest

@@ -1,67 +1,21 @@
-// The window's Save and Info developer buttons, with the modal dialogs
-// answered by timers so no test waits for a person.
-#include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QListWidget>
+// The window's Save and Info developer buttons, with the modal parts
+// answered by the test's toolkit so no test waits for a person.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
-#include <functional>
-
-#include "hid/info/Info.h"
-#include "tests/touchpad/AppErrors.h"
 #include "tests/touchpad/ScratchDirWindowFixture.h"
 
 namespace {
 
-// Answers the next modal dialog from the main loop. Whatever it does not
-// close is rejected after a while, so a missed dialog cannot hang the test.
-class ModalAnswer {
- public:
-  explicit ModalAnswer(std::function<void(QDialog&)> answer) : answer_(std::move(answer)) {
-    poll_.setInterval(10);
-    QObject::connect(&poll_, &QTimer::timeout, [this] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      if (dialog == nullptr) return;
-      poll_.stop();
-      seen_ = true;
-      answer_(*dialog);
-      if (dialog->isVisible()) dialog->reject();
-    });
-    poll_.start();
-    watchdog_.setSingleShot(true);
-    QObject::connect(&watchdog_, &QTimer::timeout, [] {
-      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-        dialog->reject();
-      }
-    });
-    watchdog_.start(20000);
-  }
-
-  bool Seen() const { return seen_; }
-
- private:
-  std::function<void(QDialog&)> answer_;
-  QTimer poll_;
-  QTimer watchdog_;
-  bool seen_ = false;
-};
-
-void AcceptFileName(QDialog& dialog, const QString& name) {
-  auto* files = qobject_cast<QFileDialog*>(&dialog);
-  ASSERT_NE(files, nullptr);
-  EXPECT_EQ(files->windowTitle(), "Save History");
-  // Typed as a user would: selectFile() leaves a focused name field alone.
-  auto* nameField = files->findChild<QLineEdit*>("fileNameEdit");
-  ASSERT_NE(nameField, nullptr);
-  nameField->setText(name);
-  dialog.accept();
-}
+using apptest::Lines;
 
 class DeveloperButtonsTest : public apptest::ScratchDirWindowTest {
  protected:
-  QByteArray FileText(const QString& name) const {
-    QFile file(dir_.filePath(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+  std::string FileText(const std::string& name) const {
+    std::ifstream file(FilePath(name), std::ios::binary);
+    if (!file) return "<missing>";
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   }
 };
 
@@ -69,94 +23,101 @@ TEST_F(DeveloperButtonsTest, SaveWritesTheHistoryLog) {
   Open();
   PlugAndWait(apptest::MakeOtherDevice());
   PlugAndWait(apptest::MakeBootLoader());
-  const QStringList lines = History();
-  ASSERT_EQ(lines.size(), 2);
+  const Lines lines = History();
+  ASSERT_EQ(lines.size(), 2u);
 
-  ModalAnswer answer([](QDialog& dialog) { AcceptFileName(dialog, "history"); });
-  Click(form->SaveBtn);
-  EXPECT_TRUE(answer.Seen());
-  EXPECT_EQ(FileText("history.txt"), (lines.join("\r\n") + "\r\n").toLocal8Bit());
-  EXPECT_TRUE(apptest::TakeReportedErrors().isEmpty());
+  toolkit.saveAnswer = FilePath("history.txt");
+  form->SaveBtn->Click();
+  ASSERT_EQ(toolkit.saveDialogs.size(), 1u);
+  EXPECT_EQ(toolkit.saveDialogs[0].title, "Save History");
+  EXPECT_EQ(toolkit.saveDialogs[0].defaultExtension, "txt");
+  EXPECT_EQ(FileText("history.txt"), lines[0] + "\r\n" + lines[1] + "\r\n");
+  EXPECT_TRUE(toolkit.TakeErrors().empty());
   EXPECT_EQ(History(), lines);
 }
 
 TEST_F(DeveloperButtonsTest, SaveOfAnEmptyLogAndCancel) {
   Open();
-  ASSERT_TRUE(History().isEmpty());
-  {
-    ModalAnswer answer([](QDialog& dialog) { AcceptFileName(dialog, "empty.log"); });
-    Click(form->SaveBtn);
-    EXPECT_TRUE(answer.Seen());
-  }
-  EXPECT_EQ(FileText("empty.log"), QByteArray());
-  {
-    ModalAnswer answer([](QDialog& dialog) {
-      dialog.findChild<QLineEdit*>("fileNameEdit")->setText("cancelled");
-      dialog.reject();
-    });
-    Click(form->SaveBtn);
-    EXPECT_TRUE(answer.Seen());
-  }
-  EXPECT_FALSE(QFile::exists(dir_.filePath("cancelled.txt")));
-  EXPECT_TRUE(apptest::TakeReportedErrors().isEmpty());
+  ASSERT_TRUE(History().empty());
+  toolkit.saveAnswer = FilePath("empty.log");
+  form->SaveBtn->Click();
+  EXPECT_EQ(FileText("empty.log"), "");
+  toolkit.saveAnswer.reset();  // Cancel
+  form->SaveBtn->Click();
+  EXPECT_EQ(toolkit.saveDialogs.size(), 2u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()),
+                          std::filesystem::directory_iterator()),
+            1);
+  EXPECT_TRUE(toolkit.TakeErrors().empty());
 }
 
 TEST_F(DeveloperButtonsTest, SaveIntoAMissingDirectoryShowsTheError) {
   Open();
   PlugAndWait(apptest::MakeOtherDevice());
-  const QStringList lines = History();
-  const QString target = dir_.filePath("missing/log.txt");
-  ModalAnswer answer([&](QDialog& dialog) { AcceptFileName(dialog, target); });
-  Click(form->SaveBtn);
-  EXPECT_EQ(apptest::TakeReportedErrors(), QStringList{"Cannot create file " + target});
+  const Lines lines = History();
+  const std::string target = (dir_ / "missing" / "log.txt").string();
+  toolkit.saveAnswer = target;
+  form->SaveBtn->Click();
+  EXPECT_EQ(toolkit.TakeErrors(), Lines{"Cannot create file " + target});
   EXPECT_EQ(History(), lines);
-  EXPECT_TRUE(form->isVisible());
+  EXPECT_TRUE(form->Window().IsShown());
 }
 
 TEST_F(DeveloperButtonsTest, InfoOpensNothingWithoutASelectedDevice) {
   Open();
-  ModalAnswer none([](QDialog&) {});
-  Click(form->InfoBtn);  // empty list
+  form->InfoBtn->Click();  // empty list
   PlugAndWait(apptest::MakeKeyboard(3));
-  ASSERT_EQ(form->DevListBox->count(), 3);
-  ASSERT_TRUE(form->DevListBox->selectedItems().isEmpty());
-  Click(form->InfoBtn);  // nothing selected
-  QTest::qWait(50);
-  EXPECT_FALSE(none.Seen());
+  ASSERT_EQ(form->DevListBox->Count(), 3);
+  ASSERT_EQ(form->DevListBox->ItemIndex(), -1);
+  form->InfoBtn->Click();  // nothing selected
+  EXPECT_EQ(toolkit.modalRuns, 0);
 }
 
 TEST_F(DeveloperButtonsTest, InfoShowsTheSelectedDeviceAndSurvivesItsRemoval) {
   Open();
   const std::uint32_t keyboard = PlugAndWait(apptest::MakeKeyboard(6));
-  ASSERT_EQ(form->DevListBox->count(), 6);
-  ASSERT_FALSE(form->DevListBox->selectedItems().isEmpty());
+  ASSERT_EQ(form->DevListBox->Count(), 6);
+  ASSERT_NE(form->DevListBox->ItemIndex(), -1);
 
-  QString product;
-  QString vid;
+  std::string product;
+  std::string vid;
   int listedAfterRemoval = -1;
-  ModalAnswer answer([&](QDialog& dialog) {
-    auto* info = qobject_cast<TInfoForm*>(&dialog);
+  toolkit.whileModal = [&](ui::Form& dialog) {
+    TInfoForm* info = form->InfoDialog();
     ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->parentWidget(), form.get());
+    EXPECT_EQ(&info->Window(), &dialog);
     // The keyboard goes; the window frees every device object it listed,
     // first on the change and again when the removal timer empties the list.
     const int before = changes;
     bus.Unplug(keyboard);
     EXPECT_TRUE(WaitForChanges(before + 1));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->DevListBox->count() == 0; }, 5000));
-    listedAfterRemoval = form->DevListBox->count();
-    info->resize(650, 450);
-    EXPECT_FALSE(info->grab().isNull());
-    product = info->ProductName->text();
-    vid = info->Vid->text();
-    dialog.accept();
-  });
-  Click(form->InfoBtn);
-  EXPECT_TRUE(answer.Seen());
+    EXPECT_TRUE(WaitFor([&] { return form->DevListBox->Count() == 0; }));
+    listedAfterRemoval = form->DevListBox->Count();
+    dialog.SetClientSize(650, 450);
+    product = info->ProductName->Text();
+    vid = info->Vid->Text();
+  };
+  form->InfoBtn->Click();
+  EXPECT_EQ(toolkit.modalRuns, 1);
+  EXPECT_EQ(form->InfoDialog(), nullptr);
   EXPECT_EQ(listedAfterRemoval, 0);
-  EXPECT_EQ(product, QString::fromUtf16(apptest::kKeyboardProduct));
+  EXPECT_EQ(product, "USB Keyboard with Touchpad");
   EXPECT_EQ(vid, "2C7A");
-  EXPECT_TRUE(apptest::TakeReportedErrors().isEmpty());
+  EXPECT_TRUE(toolkit.TakeErrors().empty());
+}
+
+TEST_F(DeveloperButtonsTest, InfoForAnEntryWhoseClaimFailedOpensNothing) {
+  Open();
+  PlugAndWait(apptest::MakeKeyboard(6));
+  form->Timer4Timer();  // every claimed device goes back to the controller
+  hid::THidDevice* held = nullptr;
+  ASSERT_TRUE(form->HidCtl->ClaimDeviceByIndex(held, 5));
+  std::unique_ptr<hid::THidDevice> heldOwner(held);
+  PlugAndWait(apptest::MakeOtherDevice());
+  ASSERT_EQ(form->DevListBox->ItemIndex(), 5);
+  ASSERT_EQ(form->DeviceOfEntry(5), nullptr);
+  form->InfoBtn->Click();
+  EXPECT_EQ(toolkit.modalRuns, 0);
 }
 
 }  // namespace

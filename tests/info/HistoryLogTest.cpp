@@ -1,30 +1,34 @@
+// Writing the HistoryLog to a file, and the save dialog it asks with.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
-#include <QTemporaryDir>
-#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "app/HistoryLogDialog.h"
 #include "app/HistoryLogFile.h"
+#include "tests/support/TempDir.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+
 #include "tests/support/PermissionBits.h"
+#endif
 
 namespace {
 
 using historylog::HistoryFileError;
-using historylog::SaveHistory;
 using historylog::WriteHistoryFile;
 
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return "<missing>";
-  return file.readAll();
+std::string ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return "<missing>";
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-std::string ErrorOf(const QString& path, const QStringList& lines) {
+std::string ErrorOf(const std::string& path, const std::vector<std::string>& lines) {
   try {
     WriteHistoryFile(path, lines);
   } catch (const HistoryFileError& error) {
@@ -33,95 +37,56 @@ std::string ErrorOf(const QString& path, const QStringList& lines) {
   return "no error";
 }
 
-// Runs a test inside its own current directory, the one the dialog opens in.
-class ScopedCurrentDir {
- public:
-  explicit ScopedCurrentDir(const QString& path) : previous_(QDir::currentPath()) {
-    QDir::setCurrent(path);
-  }
-  ~ScopedCurrentDir() { QDir::setCurrent(previous_); }
-
- private:
-  QString previous_;
-};
-
 TEST(HistoryLogFileTest, EveryLineEndsWithCrLfAndAnOldFileIsReplaced) {
-  QTemporaryDir dir;
-  const QString path = dir.filePath("log.txt");
+  testsupport::TempDir dir;
+  const std::string path = (dir / "log.txt").string();
   {
-    QFile old(path);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write(QByteArray(1000, 'x'));
+    std::ofstream old(path, std::ios::binary);
+    old << std::string(1000, 'x');
   }
   WriteHistoryFile(path, {"Device VID=04D9 PID=8022 VER=0100", "W --> 09 94 08 ", ""});
-  EXPECT_EQ(ReadAll(path),
-            QByteArray("Device VID=04D9 PID=8022 VER=0100\r\nW --> 09 94 08 \r\n\r\n"));
+  EXPECT_EQ(ReadAll(path), "Device VID=04D9 PID=8022 VER=0100\r\nW --> 09 94 08 \r\n\r\n");
 
   WriteHistoryFile(path, {});
-  EXPECT_EQ(ReadAll(path), QByteArray());
+  EXPECT_EQ(ReadAll(path), "");
+
+  // UTF-8 names and lines arrive as they are.
+  const std::string named = (dir / "Verlauf \xC3\xA4.txt").string();
+  WriteHistoryFile(named, {"Ger\xC3\xA4t"});
+  EXPECT_EQ(ReadAll(named), "Ger\xC3\xA4t\r\n");
 }
 
 TEST(HistoryLogFileTest, FailuresNameTheFile) {
-  QTemporaryDir dir;
-  const QString missingDir = dir.filePath("no-such-dir/log.txt");
-  EXPECT_EQ(ErrorOf(missingDir, {"a"}), "Cannot create file " + missingDir.toStdString());
-  EXPECT_EQ(ErrorOf(dir.path(), {"a"}), "Cannot create file " + dir.path().toStdString());
+  testsupport::TempDir dir;
+  const std::string missingDir = (dir / "no-such-dir" / "log.txt").string();
+  EXPECT_EQ(ErrorOf(missingDir, {"a"}), "Cannot create file " + missingDir);
+  EXPECT_EQ(ErrorOf(dir.Path().string(), {"a"}), "Cannot create file " + dir.Path().string());
+#ifndef _WIN32
   // A directory nobody may create files in, whoever runs the test.
   EXPECT_EQ(ErrorOf("/proc/history.txt", {"a"}), "Cannot create file /proc/history.txt");
   {
     const testsupport::PermissionBitsBind asAnyUser;
-    const QString locked = dir.filePath("locked");
-    ASSERT_TRUE(QDir().mkdir(locked));
-    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
-    EXPECT_EQ(ErrorOf(locked + "/log.txt", {"a"}),
-              "Cannot create file " + (locked + "/log.txt").toStdString());
-    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const std::string locked = (dir / "locked").string();
+    ASSERT_TRUE(std::filesystem::create_directory(locked));
+    ::chmod(locked.c_str(), 0500);
+    EXPECT_EQ(ErrorOf(locked + "/log.txt", {"a"}), "Cannot create file " + locked + "/log.txt");
+    ::chmod(locked.c_str(), 0700);
   }
   // A device that accepts the open but no data: the log must not look saved.
   EXPECT_EQ(ErrorOf("/dev/full", {"a"}), "Cannot write file /dev/full");
+#endif
 }
 
-TEST(SaveDialogTest, OffersTextFilesFirstInTheCurrentDirectory) {
-  QTemporaryDir dir;
-  ScopedCurrentDir cwd(dir.path());
-  QFileDialog dialog;
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-  historylog::ConfigureSaveDialog(dialog);
-  EXPECT_EQ(dialog.windowTitle(), "Save History");
-  EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
-  EXPECT_EQ(dialog.defaultSuffix(), "txt");
-  EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
-  EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
-  ASSERT_EQ(dialog.nameFilters().size(), 2);
-  auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
-  ASSERT_NE(types, nullptr);
-  ASSERT_EQ(types->count(), 2);
-  EXPECT_EQ(types->itemText(0), "Text Files *.txt");
-  EXPECT_EQ(types->itemText(1), "All Files *.*");
-  EXPECT_EQ(types->currentIndex(), 0);
-}
-
-TEST(SaveDialogTest, BareNameGetsTxtAndCancelWritesNothing) {
-  QTemporaryDir dir;
-  ScopedCurrentDir cwd(dir.path());
-  const QStringList lines{"one", "two"};
-
-  const bool saved = SaveHistory(nullptr, lines, [](QFileDialog& dialog) {
-    dialog.selectFile("history");
-    static_cast<QDialog&>(dialog).accept();
-    return dialog.result();
-  });
-  EXPECT_TRUE(saved);
-  EXPECT_EQ(ReadAll(dir.filePath("history.txt")), QByteArray("one\r\ntwo\r\n"));
-  EXPECT_FALSE(QFile::exists(dir.filePath("history")));
-
-  const bool cancelled = SaveHistory(nullptr, lines, [](QFileDialog& dialog) {
-    dialog.selectFile("other");
-    dialog.reject();
-    return dialog.result();
-  });
-  EXPECT_FALSE(cancelled);
-  EXPECT_FALSE(QFile::exists(dir.filePath("other.txt")));
+TEST(SaveDialogTest, AsksForATextFileInTheCurrentDirectory) {
+  const ui::SaveDialogSpec spec = historylog::SaveDialogDescription();
+  EXPECT_EQ(spec.title, "Save History");
+  ASSERT_EQ(spec.filters.size(), 2u);
+  EXPECT_EQ(spec.filters[0].description, "Text Files");
+  EXPECT_EQ(spec.filters[0].pattern, "*.txt");
+  EXPECT_EQ(spec.filters[1].pattern, "*.*");
+  EXPECT_EQ(spec.defaultExtension, "txt");
+  EXPECT_TRUE(spec.initialDirectory.empty());
+  EXPECT_TRUE(spec.replaceWithoutPrompt);
 }
 
 }  // namespace

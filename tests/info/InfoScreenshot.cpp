@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QWidget>
 
 #include <cstdio>
 #include <memory>
 
+#include "app/qt/QtToolkit.h"
 #include "hid/HidControllerClass.h"
 #include "hid/info/Info.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
@@ -45,12 +47,13 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  TInfoForm dialog;
+  qtui::QtToolkit toolkit;
+  TInfoForm dialog(toolkit, nullptr);
   dialog.Device = device.get();
-  dialog.show();
+  dialog.Window().Show();
   QApplication::processEvents();
   const QString path = QDir(outputDir).filePath(QStringLiteral("InfoDialog.png"));
-  if (!dialog.grab().save(path)) {
+  if (!qtui::WidgetOf(dialog.Window()).grab().save(path)) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     return 1;
   }

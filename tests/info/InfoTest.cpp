@@ -2,23 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QLabel>
-#include <QListWidget>
-#include <QPixmap>
-
 #include <chrono>
 #include <memory>
 
 #include "emulator/SimpleDeviceModel.h"
 #include "hid/HidControllerClass.h"
 #include "hid/platform/virtual/VirtualHidBus.h"
+#include "tests/support/TestToolkit.h"
 
 namespace {
 
-QStringList Items(const QListWidget* list) {
-  QStringList items;
-  for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+using Lines = std::vector<std::string>;
+
+Lines Items(const ui::ListBox* list) {
+  Lines items;
+  for (int i = 0; i < list->Count(); ++i) items.push_back(list->Item(i));
   return items;
 }
 
@@ -52,63 +50,53 @@ class InfoDeviceTest : public ::testing::Test {
 
   hidplatform::VirtualHidBus bus;
   hidplatform::ScopedBackend backend{bus};
+  testsupport::ScriptedToolkit toolkit;
   std::uint32_t plugged = 0;
   std::unique_ptr<hid::THidDeviceController> controller;
 };
 
-TEST(InfoFormTest, DesignTextsPositionsAndFrame) {
-  TInfoForm form;
-  EXPECT_EQ(form.windowTitle(), "HID Device Info");
-  EXPECT_FALSE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
-  EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);
+TEST(InfoFormTest, DesignTexts) {
+  testsupport::ScriptedToolkit toolkit;
+  TInfoForm form(toolkit, nullptr);
   struct Expect {
-    QLabel* label;
-    int left, top;
+    ui::Label* label;
     const char* text;
   };
-  for (const Expect& e : {Expect{form.Label10, 8, 8, "Vendor name:"},
-                          {form.VendorName, 96, 8, "VendorName"},
-                          {form.Label9, 8, 24, "Product name:"},
-                          {form.ProductName, 96, 24, "ProductName"},
-                          {form.Label11, 8, 40, "Serial No:"},
-                          {form.SerialNo, 96, 40, "SerialNo"},
-                          {form.Label2, 8, 72, "VID:"},
-                          {form.Vid, 64, 72, "Vid"},
-                          {form.Label3, 8, 88, "PID:"},
-                          {form.Pid, 64, 88, "Pid"},
-                          {form.Label4, 8, 104, "Version:"},
-                          {form.Vers, 64, 104, "Vers"},
-                          {form.Label5, 8, 136, "Report Length"},
-                          {form.Label6, 8, 160, "Input:"},
-                          {form.InputLen, 72, 160, "0"},
-                          {form.Label7, 8, 176, "Output:"},
-                          {form.OutputLen, 72, 176, "0"},
-                          {form.Label8, 8, 192, "Feature:"},
-                          {form.FeatureLen, 72, 192, "0"},
-                          {form.Label1, 232, 56, "Strings"},
-                          {form.Label12, 400, 56, "Languages"}}) {
-    EXPECT_EQ(e.label->text(), e.text);
-    EXPECT_EQ(e.label->pos(), QPoint(e.left, e.top)) << e.text;
-    EXPECT_EQ(e.label->height(), 16) << e.text;
+  for (const Expect& e : {Expect{form.Label10, "Vendor name:"},
+                          {form.VendorName, "VendorName"},
+                          {form.Label9, "Product name:"},
+                          {form.ProductName, "ProductName"},
+                          {form.Label11, "Serial No:"},
+                          {form.SerialNo, "SerialNo"},
+                          {form.Label2, "VID:"},
+                          {form.Vid, "Vid"},
+                          {form.Label3, "PID:"},
+                          {form.Pid, "Pid"},
+                          {form.Label4, "Version:"},
+                          {form.Vers, "Vers"},
+                          {form.Label5, "Report Length"},
+                          {form.Label6, "Input:"},
+                          {form.InputLen, "0"},
+                          {form.Label7, "Output:"},
+                          {form.OutputLen, "0"},
+                          {form.Label8, "Feature:"},
+                          {form.FeatureLen, "0"},
+                          {form.Label1, "Strings"},
+                          {form.Label12, "Languages"}}) {
+    EXPECT_EQ(e.label->Text(), e.text);
   }
-  EXPECT_EQ(form.DevStrings->geometry(), QRect(232, 72, 161, 297));
-  EXPECT_EQ(form.LangStrings->geometry(), QRect(400, 72, 161, 297));
-  EXPECT_EQ(form.DevStrings->count(), 0);
-  EXPECT_EQ(form.LangStrings->count(), 0);
-}
-
-TEST(InfoFormTest, ListsFollowTheirEdgesWhenResized) {
-  TInfoForm form;
-  form.show();
-  EXPECT_EQ(form.DevStrings->geometry(), QRect(232, 72, 161, 297));
-  form.resize(form.width() + 100, form.height() + 50);
-  EXPECT_EQ(form.DevStrings->geometry(), QRect(232, 72, 261, 347));
-  EXPECT_EQ(form.LangStrings->geometry(), QRect(500, 72, 161, 347));
+  EXPECT_EQ(form.DevStrings->Count(), 0);
+  EXPECT_EQ(form.LangStrings->Count(), 0);
+  // Shown without a device, it keeps them.
+  form.Window().Show();
+  EXPECT_EQ(form.VendorName->Text(), "VendorName");
+  EXPECT_EQ(form.DevStrings->Count(), 0);
+  form.Window().Close();
 }
 
 TEST(InfoFormTest, FormatsIdsLengthsAndIndexedStrings) {
-  TInfoForm form;
+  testsupport::ScriptedToolkit toolkit;
+  TInfoForm form(toolkit, nullptr);
   DeviceInfo info;
   info.vendorId = 0x4D9;
   info.productId = 0x8022;
@@ -119,62 +107,55 @@ TEST(InfoFormTest, FormatsIdsLengthsAndIndexedStrings) {
   info.indexedStrings = {{1, "first"}, {42, "answer"}, {255, "last"}};
   info.languages = {"English (United States)", "unknown Locale ID $0C0A"};
   form.ShowInfo(info);
-  EXPECT_EQ(form.Vid->text(), "04D9");
-  EXPECT_EQ(form.Pid->text(), "8022");
-  EXPECT_EQ(form.Vers->text(), "00AB");
-  EXPECT_EQ(form.InputLen->text(), "8");
-  EXPECT_EQ(form.OutputLen->text(), "40");
-  EXPECT_EQ(form.FeatureLen->text(), "0");
-  EXPECT_EQ(Items(form.DevStrings), (QStringList{"  1) first", " 42) answer", "255) last"}));
+  EXPECT_EQ(form.Vid->Text(), "04D9");
+  EXPECT_EQ(form.Pid->Text(), "8022");
+  EXPECT_EQ(form.Vers->Text(), "00AB");
+  EXPECT_EQ(form.InputLen->Text(), "8");
+  EXPECT_EQ(form.OutputLen->Text(), "40");
+  EXPECT_EQ(form.FeatureLen->Text(), "0");
+  EXPECT_EQ(Items(form.DevStrings), (Lines{"  1) first", " 42) answer", "255) last"}));
   EXPECT_EQ(Items(form.LangStrings), info.languages);
 
-  TInfoForm zero;
+  TInfoForm zero(toolkit, nullptr);
   DeviceInfo none;
   none.featureReportLength = 0x100;
   zero.ShowInfo(none);
-  EXPECT_EQ(zero.InputLen->text(), "0");  // a 0 length keeps the design text
-  EXPECT_EQ(zero.FeatureLen->text(), "FF");
-  EXPECT_EQ(zero.Vid->text(), "0000");
+  EXPECT_EQ(zero.InputLen->Text(), "0");  // a 0 length keeps the design text
+  EXPECT_EQ(zero.FeatureLen->Text(), "FF");
+  EXPECT_EQ(zero.Vid->Text(), "0000");
 }
 
 TEST_F(InfoDeviceTest, ShownDialogReadsTheDeviceOnce) {
   auto device = PlugAndClaim(BootLoaderIdentity());
   ASSERT_NE(device, nullptr);
-  QWidget owner;
-  owner.setGeometry(300, 200, 383, 320);
-  owner.show();
+  TInfoForm dialog(toolkit, nullptr);
+  dialog.Device = device.get();
   bool ran = false;
-  ShowDeviceInfo(&owner, device.get(), [&](TInfoForm& dialog) {
+  toolkit.whileModal = [&](ui::Form& shown) {
     ran = true;
-    EXPECT_EQ(dialog.Device, device.get());
-    dialog.show();
+    EXPECT_EQ(&shown, &dialog.Window());
     EXPECT_EQ(dialog.Device, nullptr);  // read, then let go
-    EXPECT_EQ(dialog.parentWidget(), &owner);
-    EXPECT_EQ(dialog.VendorName->text(), "Holtek");
-    EXPECT_EQ(dialog.ProductName->text(), "ISP Boot <b>Loader</b>");
-    EXPECT_EQ(dialog.ProductName->textFormat(), Qt::PlainText);
-    EXPECT_EQ(dialog.SerialNo->text(), "SN-0042");
-    EXPECT_EQ(dialog.Vid->text(), "04D9");
-    EXPECT_EQ(dialog.Pid->text(), "8022");
-    EXPECT_EQ(dialog.Vers->text(), "0100");
-    EXPECT_EQ(dialog.InputLen->text(), "8");
-    EXPECT_EQ(dialog.OutputLen->text(), "40");
-    EXPECT_EQ(dialog.FeatureLen->text(), "0");
-    EXPECT_EQ(Items(dialog.DevStrings), (QStringList{"  1) one", "  4) four", " 12) twelve"}));
+    EXPECT_EQ(dialog.VendorName->Text(), "Holtek");
+    EXPECT_EQ(dialog.ProductName->Text(), "ISP Boot <b>Loader</b>");
+    EXPECT_EQ(dialog.SerialNo->Text(), "SN-0042");
+    EXPECT_EQ(dialog.Vid->Text(), "04D9");
+    EXPECT_EQ(dialog.Pid->Text(), "8022");
+    EXPECT_EQ(dialog.Vers->Text(), "0100");
+    EXPECT_EQ(dialog.InputLen->Text(), "8");
+    EXPECT_EQ(dialog.OutputLen->Text(), "40");
+    EXPECT_EQ(dialog.FeatureLen->Text(), "0");
+    EXPECT_EQ(Items(dialog.DevStrings), (Lines{"  1) one", "  4) four", " 12) twelve"}));
     std::string english, german;
     hidplatform::GetLocaleName(0x0409, english);
     hidplatform::GetLocaleName(0x0407, german);
-    EXPECT_EQ(Items(dialog.LangStrings),
-              (QStringList{QString::fromStdString(english), QString::fromStdString(german)}));
-    const QPoint offset = dialog.geometry().center() - owner.geometry().center();
-    EXPECT_LE(offset.manhattanLength(), 40) << "not centred on its owner";
-    // A second show adds nothing.
-    dialog.hide();
-    dialog.show();
-    EXPECT_EQ(dialog.DevStrings->count(), 3);
-    return 0;
-  });
+    EXPECT_EQ(Items(dialog.LangStrings), (Lines{english, german}));
+  };
+  toolkit.RunModal(dialog.Window());
   EXPECT_TRUE(ran);
+  // A second show adds nothing.
+  toolkit.whileModal = nullptr;
+  toolkit.RunModal(dialog.Window());
+  EXPECT_EQ(dialog.DevStrings->Count(), 3);
 }
 
 // The strings are read on the main thread: not all 255 indices of a device
@@ -207,47 +188,38 @@ TEST_F(InfoDeviceTest, DeviceWithoutStringsShowsBlanks) {
   identity.languages.clear();
   auto device = PlugAndClaim(identity);
   ASSERT_NE(device, nullptr);
-  TInfoForm dialog;
+  TInfoForm dialog(toolkit, nullptr);
   dialog.Device = device.get();
-  dialog.show();
-  EXPECT_EQ(dialog.VendorName->text(), "");
-  EXPECT_EQ(dialog.ProductName->text(), "");
-  EXPECT_EQ(dialog.SerialNo->text(), "");
-  EXPECT_EQ(dialog.Vid->text(), "2C7A");
-  EXPECT_EQ(dialog.InputLen->text(), "0");
-  EXPECT_EQ(dialog.OutputLen->text(), "2");
-  EXPECT_EQ(dialog.DevStrings->count(), 0);
-  EXPECT_EQ(dialog.LangStrings->count(), 0);
-}
-
-TEST_F(InfoDeviceTest, NoDeviceOpensNothing) {
-  bool ran = false;
-  ShowDeviceInfo(nullptr, nullptr, [&](TInfoForm&) {
-    ran = true;
-    return 0;
-  });
-  EXPECT_FALSE(ran);
+  dialog.Window().Show();
+  EXPECT_EQ(dialog.VendorName->Text(), "");
+  EXPECT_EQ(dialog.ProductName->Text(), "");
+  EXPECT_EQ(dialog.SerialNo->Text(), "");
+  EXPECT_EQ(dialog.Vid->Text(), "2C7A");
+  EXPECT_EQ(dialog.InputLen->Text(), "0");
+  EXPECT_EQ(dialog.OutputLen->Text(), "2");
+  EXPECT_EQ(dialog.DevStrings->Count(), 0);
+  EXPECT_EQ(dialog.LangStrings->Count(), 0);
+  dialog.Window().Close();
 }
 
 TEST_F(InfoDeviceTest, DeviceFreedWhileTheDialogIsOpen) {
   auto device = PlugAndClaim(BootLoaderIdentity());
   ASSERT_NE(device, nullptr);
-  ShowDeviceInfo(nullptr, device.get(), [&](TInfoForm& dialog) {
-    dialog.show();
+  TInfoForm dialog(toolkit, nullptr);
+  dialog.Device = device.get();
+  toolkit.whileModal = [&](ui::Form& shown) {
     // The keyboard goes away and its owner frees the object, as the window
     // does on a device change, while the dialog stays open.
     bus.Unplug(plugged);
     controller->DeviceChange();
     device.reset();
-    QApplication::processEvents();
-    dialog.resize(700, 500);
-    const QPixmap painted = dialog.grab();
-    EXPECT_FALSE(painted.isNull());
-    EXPECT_EQ(dialog.ProductName->text(), "ISP Boot <b>Loader</b>");
-    EXPECT_EQ(dialog.DevStrings->count(), 3);
-    dialog.close();
-    return 0;
-  });
+    toolkit.RunUntil([] { return false; }, std::chrono::milliseconds(20));
+    shown.SetClientSize(700, 500);
+    toolkit.RunUntil([] { return false; }, std::chrono::milliseconds(20));
+    EXPECT_EQ(dialog.ProductName->Text(), "ISP Boot <b>Loader</b>");
+    EXPECT_EQ(dialog.DevStrings->Count(), 3);
+  };
+  toolkit.RunModal(dialog.Window());
   EXPECT_EQ(device, nullptr);
 }
 

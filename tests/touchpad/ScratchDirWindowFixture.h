@@ -1,33 +1,32 @@
-// The update window inside the application object (AppTestMain.cpp), run in a
-// scratch working directory of its own: the directory the touchpad image is
-// read from and the save dialog opens in.
+// The update window run in a scratch working directory of its own: the
+// directory the touchpad image is read from and the save dialog opens in.
 #pragma once
 
-#include <QAbstractButton>
-#include <QDir>
-#include <QTemporaryDir>
-#include <QTest>
+#include <filesystem>
+#include <string>
 
 #include "tests/app/WindowFixture.h"
-#include "tests/touchpad/AppErrors.h"
+#include "tests/support/TempDir.h"
 
 namespace apptest {
 
 class ScratchDirWindowTest : public WindowTest {
  protected:
-  ScratchDirWindowTest() : previousDir_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+  ScratchDirWindowTest() : previousDir_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir_.Path());
+  }
   ~ScratchDirWindowTest() override {
     form.reset();
-    QDir::setCurrent(previousDir_);
-    TakeReportedErrors();  // none left over for the next test
+    std::filesystem::current_path(previousDir_);
   }
 
-  static void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+  // A file's path in the scratch directory.
+  std::string FilePath(const std::string& name) const { return (dir_ / name).string(); }
 
-  QTemporaryDir dir_;
+  testsupport::TempDir dir_{"kbupdate-window"};
 
  private:
-  QString previousDir_;
+  std::filesystem::path previousDir_;
 };
 
 }  // namespace apptest

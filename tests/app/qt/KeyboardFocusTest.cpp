@@ -1,6 +1,10 @@
-// Keys typed into the window never reach a control the user cannot see.
+// Keys typed into the Qt window never reach a control the user cannot see.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QTest>
+#include <QWindow>
+
+#include "app/qt/QtToolkit.h"
 
 #include "tests/app/WindowFixture.h"
 
@@ -13,15 +17,16 @@ bool InsideClientArea(const QWidget& form, const QWidget& control) {
 
 TEST_F(WindowTest, KeysNeverReachAControlOutsideTheClientArea) {
   Open();  // no HID device, as a new user would start it
-  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  QWindow* window = form->windowHandle();
+  QWidget* const formWidget = &qtui::WidgetOf(form->Window());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(formWidget));
+  QWindow* window = formWidget->windowHandle();
   ASSERT_NE(window, nullptr);
 
   // Every hidden button, found afresh, so that a control added to the form
   // later is watched too.
   int hiddenPresses = 0;
-  for (QWidget* control : form->findChildren<QWidget*>()) {
-    if (InsideClientArea(*form, *control)) continue;
+  for (QWidget* control : formWidget->findChildren<QWidget*>()) {
+    if (InsideClientArea(*formWidget, *control)) continue;
     if (auto* button = qobject_cast<QAbstractButton*>(control)) {
       QObject::connect(button, &QAbstractButton::pressed, [&hiddenPresses] { ++hiddenPresses; });
       QObject::connect(button, &QAbstractButton::toggled, [&hiddenPresses] { ++hiddenPresses; });
@@ -30,7 +35,8 @@ TEST_F(WindowTest, KeysNeverReachAControlOutsideTheClientArea) {
 
   auto focusInView = [&]() -> testing::AssertionResult {
     const QWidget* focused = QApplication::focusWidget();
-    if (focused == nullptr || InsideClientArea(*form, *focused)) return testing::AssertionSuccess();
+    if (focused == nullptr || InsideClientArea(*formWidget, *focused))
+      return testing::AssertionSuccess();
     return testing::AssertionFailure() << "focus on " << focused->objectName().toStdString();
   };
 
@@ -53,7 +59,7 @@ TEST_F(WindowTest, KeysNeverReachAControlOutsideTheClientArea) {
       ASSERT_TRUE(launches.empty()) << "the burner was started";
     }
   }
-  EXPECT_TRUE(form->isVisible());
+  EXPECT_TRUE(form->Window().IsShown());
 }
 
 }  // namespace

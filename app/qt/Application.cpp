@@ -1,4 +1,4 @@
-#include "app/Application.h"
+#include "app/qt/Application.h"
 
 #include <QMessageBox>
 

@@ -1,0 +1,214 @@
+#include "app/qt/QtForm.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QScreen>
+
+#include <algorithm>
+
+#include "controls/Colors.h"
+
+namespace qtui {
+namespace {
+
+// The window's own events, handed to its QtForm.
+template <class Base>
+class FormWindow final : public Base {
+ public:
+  FormWindow(QtForm& form, QWidget* owner, Qt::WindowFlags flags)
+      : Base(owner, flags), form_(form) {}
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    form_.WindowShowing();
+    Base::showEvent(event);
+  }
+  void resizeEvent(QResizeEvent* event) override {
+    Base::resizeEvent(event);
+    form_.WindowResized();
+  }
+  void changeEvent(QEvent* event) override {
+    if (event->type() == QEvent::ActivationChange && this->isActiveWindow()) {
+      form_.WindowActivated();
+    }
+    Base::changeEvent(event);
+  }
+
+ private:
+  QtForm& form_;
+};
+
+constexpr unsigned kLeftTop = ui::kAnchorLeft | ui::kAnchorTop;
+
+}  // namespace
+
+QtForm::QtForm(const ui::FormSpec& spec, QWidget* owner) : spec_(spec) {
+  // A single fixed border with only the system menu and the close box.
+  Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint;
+  if (spec.stayOnTop) flags |= Qt::WindowStaysOnTopHint;
+  if (spec.fixedSize) flags |= Qt::MSWindowsFixedSizeDialogHint;
+  if (owner == nullptr) {
+    window_ = new FormWindow<QWidget>(*this, nullptr, flags | Qt::Window);
+  } else {
+    // Qt centres a dialog on its owner when it is shown.
+    window_ = new FormWindow<QDialog>(*this, owner, flags | Qt::Dialog);
+  }
+  window_->setObjectName(QString::fromStdString(spec.name));
+  window_->setWindowTitle(QString::fromStdString(spec.caption));
+  if (spec.fixedSize) {
+    window_->setFixedSize(spec.clientWidth, spec.clientHeight);
+  } else {
+    window_->resize(spec.clientWidth, spec.clientHeight);
+  }
+  window_->setFont(PixelFont(spec.font));
+  if (spec.color) {
+    QPalette background = window_->palette();
+    background.setColor(QPalette::Window, ToQColor(*spec.color, background));
+    window_->setPalette(background);
+    window_->setAutoFillBackground(true);
+  }
+  if (owner == nullptr && spec.centered) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect available = screen->availableGeometry();
+      window_->move(available.center() - QPoint(spec.clientWidth / 2, spec.clientHeight / 2));
+    }
+  }
+}
+
+QtForm::~QtForm() {
+  // The widgets go first, with their connections; then the adapters.
+  delete window_.data();
+}
+
+template <class Adapter, class... Args>
+Adapter& QtForm::Keep(const ui::ControlSpec& spec, Args&&... args) {
+  auto adapter = std::make_unique<Adapter>(std::forward<Args>(args)..., spec);
+  Adapter& kept = *adapter;
+  if (spec.anchors != kLeftTop) anchored_.push_back({kept.Widget(), spec.bounds, spec.anchors});
+  controls_.push_back(std::move(adapter));
+  return kept;
+}
+
+ui::Label& QtForm::AddLabel(const ui::ControlSpec& spec) {
+  return Keep<QtLabel>(spec, *window_);
+}
+ui::Button& QtForm::AddButton(const ui::ControlSpec& spec) {
+  return Keep<QtButton>(spec, *window_);
+}
+ui::ColorButton& QtForm::AddColorButton(const ui::ControlSpec& spec) {
+  return Keep<QtColorButton>(spec, *window_);
+}
+ui::Static& QtForm::AddGroupBox(const ui::ControlSpec& spec) {
+  auto adapter = std::make_unique<QtStatic>(*window_, spec, QtStatic::Kind::kGroupBox);
+  QtStatic& kept = *adapter;
+  controls_.push_back(std::move(adapter));
+  return kept;
+}
+ui::CheckButton& QtForm::AddRadioButton(const ui::ControlSpec& spec, ui::Static& group) {
+  QWidget* box = dynamic_cast<WidgetHolder&>(group).Widget();
+  auto adapter = std::make_unique<QtCheckButton>(*box, spec, QtCheckButton::Kind::kRadio);
+  QtCheckButton& kept = *adapter;
+  controls_.push_back(std::move(adapter));
+  return kept;
+}
+ui::CheckButton& QtForm::AddSpeedButton(const ui::ControlSpec& spec) {
+  auto adapter = std::make_unique<QtCheckButton>(*window_, spec, QtCheckButton::Kind::kSpeed);
+  QtCheckButton& kept = *adapter;
+  controls_.push_back(std::move(adapter));
+  return kept;
+}
+ui::ListBox& QtForm::AddListBox(const ui::ControlSpec& spec) {
+  return Keep<QtListBox>(spec, *window_);
+}
+ui::Edit& QtForm::AddEdit(const ui::ControlSpec& spec) {
+  return Keep<QtEdit>(spec, *window_);
+}
+ui::Memo& QtForm::AddMemo(const ui::ControlSpec& spec) {
+  return Keep<QtMemo>(spec, *window_);
+}
+ui::ProgressBar& QtForm::AddProgressBar(const ui::ControlSpec& spec) {
+  return Keep<QtProgressBar>(spec, *window_);
+}
+ui::Static& QtForm::AddPicture(const ui::ControlSpec& spec) {
+  auto adapter = std::make_unique<QtStatic>(*window_, spec, QtStatic::Kind::kPicture);
+  QtStatic& kept = *adapter;
+  controls_.push_back(std::move(adapter));
+  return kept;
+}
+
+ui::Timer& QtForm::AddTimer(std::chrono::milliseconds interval) {
+  timers_.push_back(std::make_unique<QtTimer>(interval));
+  return *timers_.back();
+}
+
+void QtForm::FinishCreation() {
+  const QRect clientArea = window_->rect();
+  for (QWidget* control : window_->findChildren<QWidget*>()) {
+    // Only controls of this window: a dialog it owns has its own area.
+    if (control->window() != window_) continue;
+    const QRect placed(control->mapTo(window_, QPoint(0, 0)), control->size());
+    if (clientArea.contains(placed)) continue;
+    control->setFocusPolicy(Qt::NoFocus);
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) button->setShortcut({});
+  }
+}
+
+void QtForm::Show() {
+  window_->show();
+}
+
+void QtForm::Close() {
+  window_->close();
+}
+
+bool QtForm::IsShown() const {
+  return window_->isVisible();
+}
+
+void QtForm::SetClientSize(int width, int height) {
+  if (spec_.fixedSize) {
+    window_->setFixedSize(width, height);
+  } else {
+    window_->resize(width, height);
+  }
+}
+
+void QtForm::WindowShowing() {
+  if (OnShow) OnShow();
+}
+
+void QtForm::WindowActivated() {
+  if (OnActivate) OnActivate();
+}
+
+void QtForm::WindowResized() {
+  const int extraWidth = window_->width() - spec_.clientWidth;
+  const int extraHeight = window_->height() - spec_.clientHeight;
+  for (const Anchored& control : anchored_) {
+    int left = control.bounds.left;
+    int top = control.bounds.top;
+    int width = control.bounds.width;
+    int height = control.bounds.height;
+    const bool leftEdge = control.anchors & ui::kAnchorLeft;
+    const bool rightEdge = control.anchors & ui::kAnchorRight;
+    const bool topEdge = control.anchors & ui::kAnchorTop;
+    const bool bottomEdge = control.anchors & ui::kAnchorBottom;
+    if (leftEdge && rightEdge) {
+      width = std::max(0, width + extraWidth);
+    } else if (rightEdge) {
+      left += extraWidth;
+    }
+    if (topEdge && bottomEdge) {
+      height = std::max(0, height + extraHeight);
+    } else if (bottomEdge) {
+      top += extraHeight;
+    }
+    control.widget->setGeometry(left, top, width, height);
+  }
+}
+
+}  // namespace qtui

@@ -1,0 +1,71 @@
+// ui::Form on a top-level Qt window: a QWidget for the main window, a
+// QDialog for a window with an owner. Owns the adapters of its controls and
+// its timers; the widgets belong to the window.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+#include "app/qt/QtControls.h"
+#include "ui/Form.h"
+
+namespace qtui {
+
+class QtForm final : public ui::Form, public WidgetHolder {
+ public:
+  QtForm(const ui::FormSpec& spec, QWidget* owner);
+  ~QtForm() override;
+  QtForm(const QtForm&) = delete;
+  QtForm& operator=(const QtForm&) = delete;
+
+  QWidget* Widget() const override { return window_; }
+
+  ui::Label& AddLabel(const ui::ControlSpec& spec) override;
+  ui::Button& AddButton(const ui::ControlSpec& spec) override;
+  ui::ColorButton& AddColorButton(const ui::ControlSpec& spec) override;
+  ui::Static& AddGroupBox(const ui::ControlSpec& spec) override;
+  ui::CheckButton& AddRadioButton(const ui::ControlSpec& spec, ui::Static& group) override;
+  ui::CheckButton& AddSpeedButton(const ui::ControlSpec& spec) override;
+  ui::ListBox& AddListBox(const ui::ControlSpec& spec) override;
+  ui::Edit& AddEdit(const ui::ControlSpec& spec) override;
+  ui::Memo& AddMemo(const ui::ControlSpec& spec) override;
+  ui::ProgressBar& AddProgressBar(const ui::ControlSpec& spec) override;
+  ui::Static& AddPicture(const ui::ControlSpec& spec) override;
+  ui::Timer& AddTimer(std::chrono::milliseconds interval) override;
+
+  // Keeps keyboard focus inside the visible client area: a control that
+  // does not lie wholly inside it takes no focus and loses its shortcut, so
+  // a user who cannot see it cannot reach it with Tab, arrows or mnemonics.
+  void FinishCreation() override;
+
+  void Show() override;
+  void Close() override;
+  bool IsShown() const override;
+  void SetClientSize(int width, int height) override;
+
+  // Called by the window's events.
+  void WindowShowing();
+  void WindowActivated();
+  void WindowResized();
+
+ private:
+  struct Anchored {
+    QWidget* widget;
+    ui::Rect bounds;
+    unsigned anchors;
+  };
+
+  template <class Adapter, class... Args>
+  Adapter& Keep(const ui::ControlSpec& spec, Args&&... args);
+
+  ui::FormSpec spec_;
+  QPointer<QWidget> window_;
+  std::vector<std::unique_ptr<WidgetHolder>> controls_;
+  std::vector<std::unique_ptr<QtTimer>> timers_;
+  std::vector<Anchored> anchored_;
+};
+
+}  // namespace qtui

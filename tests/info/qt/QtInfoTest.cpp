@@ -1,0 +1,75 @@
+// The information dialog on Qt: its frame, the labels' and lists' places,
+// the lists' anchors and its owner.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QListWidget>
+#include <QWidget>
+
+#include "app/qt/QtToolkit.h"
+#include "hid/info/Info.h"
+#include "tests/support/TestToolkit.h"
+
+namespace {
+
+QRect Geometry(const ui::Control* control) {
+  return qtui::WidgetOf(*control).geometry();
+}
+
+TEST(QtInfoFormTest, FrameAndEveryControlAtItsPlace) {
+  testsupport::ScriptedToolkit toolkit;
+  TInfoForm form(toolkit, nullptr);
+  QWidget& window = qtui::WidgetOf(form.Window());
+  EXPECT_EQ(window.windowTitle(), "HID Device Info");
+  EXPECT_EQ(window.size(), QSize(565, 375));
+  EXPECT_FALSE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowCloseButtonHint);
+  for (const ui::ControlSpec& spec : TInfoForm::ControlDescriptions()) {
+    SCOPED_TRACE(spec.name);
+    const auto* widget = window.findChild<QWidget*>(QString::fromStdString(spec.name));
+    ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(widget->pos(), QPoint(spec.bounds.left, spec.bounds.top));
+    EXPECT_EQ(widget->height(), spec.bounds.height);
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+      // Sized to its text; device strings are never markup.
+      EXPECT_EQ(label->width(), label->sizeHint().width());
+      EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
+  }
+  EXPECT_EQ(Geometry(form.DevStrings), QRect(232, 72, 161, 297));
+  EXPECT_EQ(Geometry(form.LangStrings), QRect(400, 72, 161, 297));
+}
+
+TEST(QtInfoFormTest, ListsFollowTheirEdgesWhenResized) {
+  testsupport::ScriptedToolkit toolkit;
+  TInfoForm form(toolkit, nullptr);
+  form.Window().Show();
+  EXPECT_EQ(Geometry(form.DevStrings), QRect(232, 72, 161, 297));
+  form.Window().SetClientSize(565 + 100, 375 + 50);
+  EXPECT_EQ(Geometry(form.DevStrings), QRect(232, 72, 261, 347));
+  EXPECT_EQ(Geometry(form.LangStrings), QRect(500, 72, 161, 347));
+  auto& strings = static_cast<QListWidget&>(qtui::WidgetOf(*form.DevStrings));
+  form.DevStrings->Add("  1) one");
+  EXPECT_EQ(strings.visualItemRect(strings.item(0)).height(), 16);
+  form.Window().Close();
+}
+
+TEST(QtInfoFormTest, DialogBelongsToItsOwnerAndIsCentredOnIt) {
+  testsupport::ScriptedToolkit toolkit;
+  ui::FormSpec ownerSpec;
+  ownerSpec.clientWidth = 383;
+  ownerSpec.clientHeight = 320;
+  const auto ownerForm = toolkit.MakeForm(ownerSpec, nullptr);
+  qtui::WidgetOf(*ownerForm).setGeometry(300, 200, 383, 320);
+  ownerForm->Show();
+  TInfoForm dialog(toolkit, ownerForm.get());
+  QWidget& window = qtui::WidgetOf(dialog.Window());
+  EXPECT_EQ(window.parentWidget(), &qtui::WidgetOf(*ownerForm));
+  dialog.Window().Show();
+  const QPoint offset = window.geometry().center() - qtui::WidgetOf(*ownerForm).geometry().center();
+  EXPECT_LE(offset.manhattanLength(), 40) << "not centred on its owner";
+  dialog.Window().Close();
+}
+
+}  // namespace
