@@ -1,6 +1,7 @@
 #include "app/win32/Win32Controls.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <utility>
@@ -34,7 +35,7 @@ LRESULT CALLBACK ControlWindow::SubclassProc(HWND window, UINT message, WPARAM w
 LRESULT ControlWindow::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_MOUSEMOVE:
-      if (mouseMove_ != nullptr && *mouseMove_) Run(*mouseMove_);
+      if (mouseMove_ != nullptr && *mouseMove_ && PointerMoved(lParam)) Run(*mouseMove_);
       break;
     case WM_SETCURSOR:
       if (spec_.handCursor && LOWORD(lParam) == HTCLIENT) {
@@ -55,6 +56,24 @@ LRESULT ControlWindow::SubclassMessage(UINT message, WPARAM wParam, LPARAM lPara
       break;
   }
   return Default(message, wParam, lParam);
+}
+
+namespace {
+
+POINT lastPointer{-1, -1};
+
+}  // namespace
+
+void ControlWindow::NotePointer() {
+  GetCursorPos(&lastPointer);
+}
+
+bool ControlWindow::PointerMoved(LPARAM position) const {
+  POINT now{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+  ClientToScreen(window_, &now);
+  const bool moved = now.x != lastPointer.x || now.y != lastPointer.y;
+  lastPointer = now;
+  return moved;
 }
 
 LRESULT ControlWindow::Default(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -35,6 +35,11 @@ class ControlWindow {
   virtual void OnDrawItem(const DRAWITEMSTRUCT& /*item*/) {}
   // The text colour for WM_CTLCOLOR*; empty for the system's.
   virtual std::optional<TColor> TextColor() const { return spec_.textColor; }
+  // Remembers where the pointer is. The system sends a window that appears
+  // or moves under a resting pointer a mouse move too; only a move to
+  // another place is a movement of the mouse (forms note the pointer when
+  // they are shown).
+  static void NotePointer();
   // Takes no focus (set by the form's FinishCreation).
   void SetNoFocus() { noFocus_ = true; }
   bool NoFocus() const { return noFocus_; }
@@ -45,6 +50,9 @@ class ControlWindow {
   void Subclass();
   virtual LRESULT SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+  // Whether a mouse move's position (client coordinates) lies elsewhere than
+  // the last one.
+  bool PointerMoved(LPARAM position) const;
   void Run(const std::function<void()>& handler) const;
   std::string WindowText() const;
   void SetWindowText(std::string_view text);

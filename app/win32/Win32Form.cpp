@@ -331,6 +331,7 @@ void Win32Form::FinishCreation() {
 
 void Win32Form::Show() {
   if (OnShow) run_(OnShow);
+  ControlWindow::NotePointer();
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
 }

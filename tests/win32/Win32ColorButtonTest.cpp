@@ -135,6 +135,8 @@ TEST(Win32ColorButton, RepaintsOnlyForANewColourAndDoubleClicksPressTwice) {
   w.button->OnMouseMove = [&] { ++moves; };
   const LPARAM at = MAKELPARAM(40, 15);
   SendMessageW(w.Handle(), WM_MOUSEMOVE, 0, at);
+  // The system's repeat of a move where the pointer rests is no movement.
+  SendMessageW(w.Handle(), WM_MOUSEMOVE, 0, at);
   SendMessageW(w.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
   SendMessageW(w.Handle(), WM_LBUTTONUP, 0, at);
   SendMessageW(w.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
