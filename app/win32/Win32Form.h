@@ -58,6 +58,8 @@ class Win32Form : public ui::Form {
 
   // The window behind a control of this form (Windows-only tests, screenshots).
   HWND HandleOf(const ui::Control& control) const;
+  // The window of the control with that form name; null when none.
+  HWND HandleNamed(std::string_view name) const;
   // The form whose window this is, if one of ours.
   static Win32Form* FromHandle(HWND window);
 
