@@ -5,7 +5,9 @@
 // start of the process (or of Wine) is not counted.
 //
 // Usage: window_startup_bench [repetitions]
-// Prints one line per device count: "devices first_ms median_ms max_ms mem_MiB".
+// Prints one line per device count: "devices first_ms median_ms max_ms mem_MiB
+// made_ms", made_ms being the median time to the window with its controls,
+// before it is shown and the first device change runs.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -26,8 +28,25 @@ class NoLaunch : public BurnerLauncher {
   LaunchResult Launch(const std::string&, const std::string&) override { return {true, {}}; }
 };
 
-// Milliseconds from the window's creation to the end of its first change.
-double StartOnce(ui::Toolkit& toolkit, int devices) {
+struct Start {
+  double made = 0;     // the window and its controls exist, not yet shown
+  double changed = 0;  // the first device change was handled
+};
+
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  const std::chrono::duration<double, std::milli> elapsed =
+      std::chrono::steady_clock::now() - start;
+  return elapsed.count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Milliseconds from the window's creation to its controls and to the end of
+// its first change.
+Start StartOnce(ui::Toolkit& toolkit, int devices) {
   hidplatform::VirtualHidBus bus;
   hidplatform::ScopedBackend backend(bus);
   // A realistic mix: the keyboard's six interfaces, the rest other devices.
@@ -37,6 +56,8 @@ double StartOnce(ui::Toolkit& toolkit, int devices) {
   }
   const auto start = std::chrono::steady_clock::now();
   TbootloaderFORM form(toolkit, std::make_unique<NoLaunch>());
+  Start times;
+  times.made = MillisecondsSince(start);
   bool changed = false;
   form.DeviceChangeHandled = [&] { changed = true; };
   form.Window().Show();
@@ -44,9 +65,8 @@ double StartOnce(ui::Toolkit& toolkit, int devices) {
     std::fprintf(stderr, "no device change within a minute\n");
     std::exit(1);
   }
-  const std::chrono::duration<double, std::milli> elapsed =
-      std::chrono::steady_clock::now() - start;
-  return elapsed.count();
+  times.changed = MillisecondsSince(start);
+  return times;
 }
 
 }  // namespace
@@ -56,14 +76,19 @@ int main(int argc, char** argv) {
   const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   std::printf("kbupdate window (%s): creation to end of first device change, virtual bus\n",
               platform->Name());
-  std::printf("%8s %10s %10s %10s %10s\n", "devices", "first_ms", "median_ms", "max_ms", "mem_MiB");
+  std::printf("%8s %10s %10s %10s %10s %10s\n", "devices", "first_ms", "median_ms", "max_ms",
+              "mem_MiB", "made_ms");
   for (int devices : {0, 100}) {
-    std::vector<double> times;
-    for (int r = 0; r < repetitions; ++r) times.push_back(StartOnce(platform->Toolkit(), devices));
-    const double first = times.front();
-    std::sort(times.begin(), times.end());
-    std::printf("%8d %10.1f %10.1f %10.1f %10.1f\n", devices, first, times[times.size() / 2],
-                times.back(), static_cast<double>(platform->ResidentKiB()) / 1024.0);
+    std::vector<double> changed;
+    std::vector<double> made;
+    for (int r = 0; r < repetitions; ++r) {
+      const Start start = StartOnce(platform->Toolkit(), devices);
+      changed.push_back(start.changed);
+      made.push_back(start.made);
+    }
+    std::printf("%8d %10.1f %10.1f %10.1f %10.1f %10.1f\n", devices, changed.front(),
+                Median(changed), *std::max_element(changed.begin(), changed.end()),
+                static_cast<double>(platform->ResidentKiB()) / 1024.0, Median(made));
     std::fflush(stdout);
   }
   std::printf("targets: under 300 ms, under 80 MB\n");

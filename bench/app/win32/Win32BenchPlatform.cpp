@@ -1,6 +1,7 @@
 // The benchmark on the Windows window: the Win32 front end's toolkit.
-#include <psapi.h>
 #include <windows.h>
+// psapi.h needs the types windows.h declares.
+#include <psapi.h>
 
 #include "app/win32/Win32Toolkit.h"
 #include "bench/app/BenchPlatform.h"
