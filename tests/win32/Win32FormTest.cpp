@@ -334,3 +334,38 @@ TEST(Win32Form, PictureIsTheDecodedJpegAtItsOwnSize) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Win32Toolkit, ModalLoopDisablesTheOwnerUntilTheDialogCloses) {
+  Window w;
+  w.Form().Show();
+  ui::FormSpec spec;
+  spec.caption = "HID Device Info";
+  spec.clientWidth = 200;
+  spec.clientHeight = 100;
+  auto dialog = win32test::Toolkit().MakeForm(spec, w.form.get());
+  ui::Timer& close = dialog->AddTimer(std::chrono::milliseconds(50));
+  bool ownerDisabledMeanwhile = false;
+  int shows = 0;
+  dialog->OnShow = [&] { ++shows; };
+  close.OnTimer = [&] {
+    ownerDisabledMeanwhile = !IsWindowEnabled(w.Form().Handle());
+    close.SetEnabled(false);
+    dialog->Close();
+  };
+  close.SetEnabled(true);
+  win32test::Toolkit().RunModal(*dialog);
+  EXPECT_EQ(shows, 1);
+  EXPECT_TRUE(ownerDisabledMeanwhile);
+  EXPECT_FALSE(dialog->IsShown());
+  EXPECT_TRUE(IsWindowEnabled(w.Form().Handle()));
+  EXPECT_TRUE(w.form->IsShown());  // a dialog's close ends nothing else
+
+  ui::SaveDialogSpec save;
+  save.filters = {{"Text Files *.txt", "*.txt"}, {"All Files *.*", "*.*"}};
+  EXPECT_EQ(win32::SaveDialogFilter(save),
+            std::wstring(L"Text Files *.txt\0*.txt\0All Files *.*\0*.*\0\0", 42));
+}
+
+}  // namespace
