@@ -33,14 +33,21 @@ class NoLaunch : public BurnerLauncher {
   LaunchResult Launch(const std::string&, const std::string&) override { return {true, {}}; }
 };
 
-// The client area's pixels as a bottom-up 24-bit BMP file.
-bool SaveClientArea(HWND window, const std::filesystem::path& path) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  RECT client{};
-  GetClientRect(window, &client);
-  const int width = client.right;
-  const int height = client.bottom;
-  HDC source = GetDC(window);
+// The client area's pixels (or the whole window's, frame included) as a
+// bottom-up 24-bit BMP file.
+bool SaveClientArea(HWND window, const std::filesystem::path& path, bool withFrame = false) {
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  RECT area{};
+  if (withFrame) {
+    GetWindowRect(window, &area);
+    OffsetRect(&area, -area.left, -area.top);
+  } else {
+    GetClientRect(window, &area);
+  }
+  const int width = area.right;
+  const int height = area.bottom;
+  HDC source = withFrame ? GetWindowDC(window) : GetDC(window);
   HDC memory = CreateCompatibleDC(source);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -110,6 +117,8 @@ int main(int argc, char** argv) {
   };
   waitFor([&] { return changes >= 1; }, "the first device change");
   bool ok = save("NotConnected");
+  // Once with the frame: caption, border and close box.
+  ok = SaveClientArea(WindowOf(form->Window()), directory / "NotConnected-frame.bmp", true) && ok;
 
   const std::uint32_t keyboard = bus.Plug(apptest::MakeKeyboard(6, 0x0105));
   waitFor([&] { return changes >= 2; }, "the keyboard");

@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include <chrono>
 #include <memory>
 
+#include "app/win32/Utf16.h"
 #include "app/win32/Win32Form.h"
 #include "tests/win32/Win32TestSupport.h"
 
@@ -331,6 +333,79 @@ TEST(Win32Form, PictureIsTheDecodedJpegAtItsOwnSize) {
   EXPECT_EQ(placed.right - placed.left, 296);
   EXPECT_EQ(placed.bottom - placed.top, 96);
   EXPECT_FALSE(picture.Visible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Win32Toolkit, ModalLoopDisablesTheOwnerUntilTheDialogCloses) {
+  Window w;
+  w.Form().Show();
+  ui::FormSpec spec;
+  spec.caption = "HID Device Info";
+  spec.clientWidth = 200;
+  spec.clientHeight = 100;
+  auto dialog = win32test::Toolkit().MakeForm(spec, w.form.get());
+  ui::Timer& close = dialog->AddTimer(std::chrono::milliseconds(50));
+  bool ownerDisabledMeanwhile = false;
+  int shows = 0;
+  dialog->OnShow = [&] { ++shows; };
+  close.OnTimer = [&] {
+    ownerDisabledMeanwhile = !IsWindowEnabled(w.Form().Handle());
+    close.SetEnabled(false);
+    dialog->Close();
+  };
+  close.SetEnabled(true);
+  win32test::Toolkit().RunModal(*dialog);
+  EXPECT_EQ(shows, 1);
+  EXPECT_TRUE(ownerDisabledMeanwhile);
+  EXPECT_FALSE(dialog->IsShown());
+  EXPECT_TRUE(IsWindowEnabled(w.Form().Handle()));
+  EXPECT_TRUE(w.form->IsShown());  // a dialog's close ends nothing else
+
+  ui::SaveDialogSpec save;
+  save.filters = {{"Text Files *.txt", "*.txt"}, {"All Files *.*", "*.*"}};
+  EXPECT_EQ(win32::SaveDialogFilter(save),
+            std::wstring(L"Text Files *.txt\0*.txt\0All Files *.*\0*.*\0\0", 42));
+}
+
+}  // namespace
+
+namespace {
+
+// Answers the real save dialog from inside its own modal loop (a timer of
+// the owner ticks there): types a bare name and presses Save.
+TEST(Win32Toolkit, SaveDialogOffersTheFiltersAndAppendsTheDefaultExtension) {
+  Window w;
+  w.Form().Show();
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring typed = std::wstring(temp) + L"history";
+  ui::Timer& answer = w.Form().AddTimer(std::chrono::milliseconds(100));
+  std::wstring firstFilter;
+  answer.OnTimer = [&] {
+    HWND dialog = FindWindowW(nullptr, L"Save History");
+    if (dialog == nullptr) return;
+    answer.SetEnabled(false);
+    HWND types = GetDlgItem(dialog, cmb1);
+    wchar_t text[128] = {};
+    if (types != nullptr) SendMessageW(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+    firstFilter = text;
+    // The name field is a combo box (cmb13) or an edit (edt1), by version.
+    SetDlgItemTextW(dialog, GetDlgItem(dialog, cmb13) != nullptr ? cmb13 : edt1, typed.c_str());
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  };
+  answer.SetEnabled(true);
+  ui::SaveDialogSpec spec;
+  spec.title = "Save History";
+  spec.filters = {{"Text Files *.txt", "*.txt"}, {"All Files *.*", "*.*"}};
+  spec.defaultExtension = "txt";
+  const std::optional<std::string> chosen = win32test::Toolkit().AskSaveFileName(spec, *w.form);
+  answer.SetEnabled(false);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(*chosen, win32::Utf8FromUtf16(typed) + ".txt");
+  EXPECT_EQ(firstFilter, L"Text Files *.txt");
 }
 
 }  // namespace
