@@ -4,7 +4,7 @@
 // (BenchPlatform.h); the figures are measured inside the process, so the
 // start of the process (or of Wine) is not counted.
 //
-// Usage: window_startup_bench [repetitions]
+// Usage: window_startup_bench [repetitions] [-v]   (-v: every run's time too)
 // Prints one line per device count: "devices first_ms median_ms max_ms mem_MiB
 // made_ms", made_ms being the median time to the window with its controls,
 // before it is shown and the first device change runs.
@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/DevReader.h"
@@ -74,6 +75,7 @@ Start StartOnce(ui::Toolkit& toolkit, int devices) {
 int main(int argc, char** argv) {
   const auto platform = bench::MakeBenchPlatform(argc, argv);
   const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const bool everyRun = argc > 2 && std::string(argv[2]) == "-v";
   std::printf("kbupdate window (%s): creation to end of first device change, virtual bus\n",
               platform->Name());
   std::printf("%8s %10s %10s %10s %10s %10s\n", "devices", "first_ms", "median_ms", "max_ms",
@@ -85,6 +87,7 @@ int main(int argc, char** argv) {
       const Start start = StartOnce(platform->Toolkit(), devices);
       changed.push_back(start.changed);
       made.push_back(start.made);
+      if (everyRun) std::printf("  run %d: %.1f ms\n", r + 1, start.changed);
     }
     std::printf("%8d %10.1f %10.1f %10.1f %10.1f %10.1f\n", devices, changed.front(),
                 Median(changed), *std::max_element(changed.begin(), changed.end()),
