@@ -70,6 +70,8 @@ std::function<void()> TbootloaderFORM::Guarded(std::function<void()> handler) {
       handler();
     } catch (const std::exception& error) {
       toolkit_.ShowError(error.what());
+    } catch (...) {
+      toolkit_.ShowError("Unexpected error");
     }
   };
 }
@@ -91,25 +93,27 @@ void TbootloaderFORM::BindHidEvents() {
 }
 
 void TbootloaderFORM::BindEvents() {
-  window_->OnActivate = [this] { FormActivate(); };
-  ColorBtn1->OnClick = [this] { ColorBtn1Click(); };
-  ColorBtn1->OnMouseMove = [this] { ColorBtn1MouseMove(); };
-  Button1->OnClick = [this] { Button1Click(); };
+  // Every handler runs guarded: a failure is shown, never unwound through
+  // the toolkit's own frames.
+  window_->OnActivate = Guarded([this] { FormActivate(); });
+  ColorBtn1->OnClick = Guarded([this] { ColorBtn1Click(); });
+  ColorBtn1->OnMouseMove = Guarded([this] { ColorBtn1MouseMove(); });
+  Button1->OnClick = Guarded([this] { Button1Click(); });
   Button2->OnClick = Guarded([this] { Button2Click(); });
-  Button3->OnClick = [this] { Button3Click(); };
-  Button4->OnClick = [this] { Button4Click(); };
-  Button5->OnClick = [this] { Button5Click(); };
-  Button9->OnClick = [this] { Button9Click(); };
-  Button9->OnMouseMove = [this] { Button9MouseMove(); };
-  ReadBtn->OnClick = [this] { ReadBtnClick(); };
+  Button3->OnClick = Guarded([this] { Button3Click(); });
+  Button4->OnClick = Guarded([this] { Button4Click(); });
+  Button5->OnClick = Guarded([this] { Button5Click(); });
+  Button9->OnClick = Guarded([this] { Button9Click(); });
+  Button9->OnMouseMove = Guarded([this] { Button9MouseMove(); });
+  ReadBtn->OnClick = Guarded([this] { ReadBtnClick(); });
   SaveBtn->OnClick = Guarded([this] { SaveBtnClick(); });
   InfoBtn->OnClick = Guarded([this] { InfoBtnClick(); });
-  Timer1->OnTimer = [this] { Timer1Timer(); };
-  Timer3->OnTimer = [this] { Timer3Timer(); };
-  Timer4->OnTimer = [this] { Timer4Timer(); };
+  Timer1->OnTimer = Guarded([this] { Timer1Timer(); });
+  Timer3->OnTimer = Guarded([this] { Timer3Timer(); });
+  Timer4->OnTimer = Guarded([this] { Timer4Timer(); });
   // The user's click or selection in the device list; the program's own
   // SetItemIndex is no click.
-  DevListBox->OnClick = [this] { DevListBoxClick(); };
+  DevListBox->OnClick = Guarded([this] { DevListBoxClick(); });
 
   // A radio button's click is its becoming the checked one of its pair.
   struct LockCommand {
@@ -124,9 +128,8 @@ void TbootloaderFORM::BindEvents() {
       {RadioButton5, 0x74, 0x01, " (Mic Unlock)"},  {RadioButton6, 0x74, 0x02, " (Mic Lock)"},
   };
   for (const LockCommand& command : commands) {
-    command.button->OnChecked = [this, command] {
-      SendCommand(command.code, command.argument, command.suffix);
-    };
+    command.button->OnChecked =
+        Guarded([this, command] { SendCommand(command.code, command.argument, command.suffix); });
   }
 }
 

@@ -148,8 +148,9 @@ class TbootloaderFORM {
 
   void CreateControls();
   void CreateTouchpadPanel();
-  // A click handler that may raise: the error goes to the toolkit's error
-  // box from here, so that no exception unwinds through the toolkit's frames.
+  // A handler of a control's or timer's event that may raise: the error goes
+  // to the toolkit's error box from here, so that no exception unwinds
+  // through the toolkit's frames.
   std::function<void()> Guarded(std::function<void()> handler);
   void BindEvents();
   void BindHidEvents();

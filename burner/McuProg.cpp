@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "hid/platform/ProgramArguments.h"
 #include "hid/platform/TextEncoding.h"
 #include "isp/IspDll.h"
 #include "version/StandardOptions.h"
@@ -69,11 +71,14 @@ int main(int argc, char** argv) {
     return 1;
   }
 #endif
+  // UTF-8 on every platform, so that any file can be named.
+  const std::vector<std::string> arguments = hidplatform::ProgramArguments(argc, argv);
   // Only these two first arguments are not file names; a file of that name
   // is still reached as ./--help.
-  if (argc > 1 && kbversion::AnswerStandardOption(argv[1], "mcuprog", kUsage)) return 0;
+  if (arguments.size() > 1 && kbversion::AnswerStandardOption(arguments[1], "mcuprog", kUsage))
+    return 0;
   std::string fileName = "burn.MTP";
-  if (argc > 1) fileName = argv[1];
+  if (arguments.size() > 1) fileName = arguments[1];
   Say("You have filename: %s\n", fileName.c_str());
 
   if (ConnectToBootloader() == -1) {

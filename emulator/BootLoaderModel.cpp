@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "emulator/SleepUntil.h"
+
 namespace emulator {
 
 namespace proto = isp::protocol;
@@ -238,7 +240,7 @@ void BootLoaderModel::OnOutputReport(std::span<const std::uint8_t> report) {
     }
   }
   // The report needs its time on the link before the device sees it.
-  if (arrival != Clock::time_point{}) std::this_thread::sleep_until(arrival);
+  if (arrival != Clock::time_point{}) SleepUntil(arrival);
   if (report.size() < proto::kReportSize ||
       (report[0] != proto::kReportId && report[0] != proto::kDataReportId))
     return;
@@ -638,7 +640,12 @@ void BootLoaderModel::DeliveryLoop() {
     if (stopping_) return;
     const auto due = queue_.front().due;
     if (Clock::now() < due) {
-      queueChanged_.wait_until(lock, due);
+      // Not a timed wait on the condition: under winpthreads that wakes a
+      // millisecond late, a slower link than the one emulated. Due times lie
+      // a slot or two ahead at most, and any change is seen after the sleep.
+      lock.unlock();
+      SleepUntil(due);
+      lock.lock();
       continue;  // look again: the queue may have been cleared meanwhile
     }
     const auto report = proto::ToReport(queue_.front().frame);

@@ -79,6 +79,9 @@ static_assert(sizeof(HIDP_CAPS) == 64);
 class THidPnPInfo {
  public:
   explicit THidPnPInfo(const hidplatform::InterfaceEntry& entry);
+  // Takes the entry's path over instead of copying it (a scan makes one
+  // record per present interface).
+  explicit THidPnPInfo(hidplatform::InterfaceEntry&& entry);
 
   std::uint32_t DeviceInstance;
   std::string DevicePath;
@@ -108,6 +111,9 @@ class THidPnPInfo {
   std::string ServiceName;
   std::uint32_t UiNumber = 0;
   std::string Property30;
+
+ private:
+  void ReadProperties(const hidplatform::InterfaceEntry& entry);
 };
 
 // The reader of one device: reads input reports on its own thread and hands

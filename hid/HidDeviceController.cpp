@@ -1,6 +1,6 @@
-#include <unordered_map>
-#include <unordered_set>
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "hid/HidControllerClass.h"
 #include "hid/platform/DBT.h"
@@ -24,6 +24,19 @@ bool WithEnumerating(std::weak_ptr<int> alive, std::atomic<bool>& flag, Call cal
   if (alive.expired()) return false;
   flag = false;
   return true;
+}
+
+std::vector<std::uint32_t> SortedInstances(
+    const std::vector<std::unique_ptr<THidDevice>>& devices) {
+  std::vector<std::uint32_t> ids;
+  ids.reserve(devices.size());
+  for (const auto& device : devices) ids.push_back(device->PnPInfo()->DeviceInstance);
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+bool Contains(const std::vector<std::uint32_t>& sorted, std::uint32_t id) {
+  return std::binary_search(sorted.begin(), sorted.end(), id);
 }
 
 }  // namespace
@@ -110,10 +123,10 @@ std::vector<std::unique_ptr<THidDevice>> THidDeviceController::ScanPresentDevice
   std::vector<hidplatform::InterfaceEntry> entries;
   if (!hidplatform::CurrentBackend().EnumerateInterfaces(entries)) return found;
   found.reserve(entries.size());
-  for (const auto& entry : entries) {
+  for (auto& entry : entries) {
     if (entry.path.empty()) continue;
     try {
-      found.push_back(THidDevice::Create(std::make_unique<THidPnPInfo>(entry), this));
+      found.push_back(THidDevice::Create(std::make_unique<THidPnPInfo>(std::move(entry)), this));
     } catch (const EControllerError&) {
       // An interface that cannot be opened or identified is skipped.
     }
@@ -125,9 +138,9 @@ void THidDeviceController::DeviceChange() {
   bool changed = lastChangeParam_ == -1;
   std::vector<std::unique_ptr<THidDevice>> found = ScanPresentDevices();
 
-  std::unordered_set<std::uint32_t> foundInstances;
-  foundInstances.reserve(found.size());
-  for (const auto& device : found) foundInstances.insert(device->PnPInfo()->DeviceInstance);
+  // Sorted id lists, not hash sets: one allocation each instead of one per
+  // interface (a heap with many live blocks, Wine's, makes those add up).
+  const std::vector<std::uint32_t> foundInstances = SortedInstances(found);
 
   // Removal pass, last to first. Handlers may destroy claimed objects, which
   // changes the list: every step looks its entry up again.
@@ -135,7 +148,7 @@ void THidDeviceController::DeviceChange() {
     if (i >= devices_.size()) continue;
     THidDevice* device = devices_[i].device;
     const bool present =
-        device->PluggedIn() && foundInstances.count(device->PnPInfo()->DeviceInstance) != 0;
+        device->PluggedIn() && Contains(foundInstances, device->PnPInfo()->DeviceInstance);
     if (present) continue;
     changed = true;
     std::weak_ptr<int> alive = device->LifeToken();
@@ -154,13 +167,14 @@ void THidDeviceController::DeviceChange() {
   }
 
   // Duplicate pass: one lookup per found object, not one list search.
-  std::unordered_set<std::uint32_t> listed;
+  std::vector<std::uint32_t> listed;
   listed.reserve(devices_.size());
   for (const Entry& entry : devices_) {
-    if (entry.device->PluggedIn()) listed.insert(entry.device->PnPInfo()->DeviceInstance);
+    if (entry.device->PluggedIn()) listed.push_back(entry.device->PnPInfo()->DeviceInstance);
   }
+  std::sort(listed.begin(), listed.end());
   for (auto& device : found) {
-    if (listed.count(device->PnPInfo()->DeviceInstance) != 0) {
+    if (Contains(listed, device->PnPInfo()->DeviceInstance)) {
       device->controller_ = nullptr;
       device.reset();
     }

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "hid/HidControllerClass.h"
 
@@ -80,6 +81,16 @@ class PropertyReader {
 
 THidPnPInfo::THidPnPInfo(const hidplatform::InterfaceEntry& entry)
     : DeviceInstance(entry.deviceInstance), DevicePath(entry.path) {
+  ReadProperties(entry);
+}
+
+THidPnPInfo::THidPnPInfo(hidplatform::InterfaceEntry&& entry)
+    : DeviceInstance(entry.deviceInstance) {
+  ReadProperties(entry);  // the platform may look the record up by its path
+  DevicePath = std::move(entry.path);
+}
+
+void THidPnPInfo::ReadProperties(const hidplatform::InterfaceEntry& entry) {
   PropertyReader read(entry);
   DeviceCapabilities = read.Number(kCapabilities);
   ClassName = read.Text(kClass);

@@ -238,7 +238,7 @@ TEST_F(WindowTest, ReadErrorsAreLoggedWithTheTrimmedMessageAndHexCode) {
   form->HidCtlDeviceDataError(nullptr, 1167);
   form->HidCtlDeviceDataError(nullptr, 0xABCDEF);
   const Lines lines = History();
-  ASSERT_EQ(lines.size(), 3);
+  ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], std::string("READ ERROR: Access is denied (5)"));
   EXPECT_EQ(lines[1], std::string("READ ERROR: The device is not connected (48F)"));
   EXPECT_TRUE(lines[2].ends_with(" (ABCDEF)"));

@@ -91,7 +91,7 @@ TEST_F(WindowTest, UpdateThatReachesNoInterfaceSaysWhy) {
   // The sequence goes on, and the log says the keyboard took nothing.
   EXPECT_EQ(form->Label3->Text(), std::string("Ready Update"));
   const Lines lines = History();
-  ASSERT_EQ(lines.size(), 2);
+  ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], std::string("W --> 09 84 57  (Please Re-plug USB)"));
   EXPECT_EQ(lines[1], std::string("Cannot write to the keyboard: Access is denied (5)"));
 }

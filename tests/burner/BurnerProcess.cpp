@@ -22,10 +22,23 @@ extern char** environ;
 
 #if defined(_WIN32)
 namespace burnertest {
+namespace {
+
+// The tests name files in UTF-8; the burner gets them on its wide command
+// line, as Explorer or a console would hand them over.
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                    wide.data(), static_cast<int>(wide.size()));
+  wide.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+  return wide;
+}
+
+}  // namespace
 
 BurnerProcess::BurnerProcess(const std::vector<std::string>& arguments,
                              const std::optional<std::string>& script) {
-  std::string program = MCUPROG_PATH;
+  std::filesystem::path program = MCUPROG_PATH;
   std::string environment;
   char* block = GetEnvironmentStringsA();
   for (char* e = block; e != nullptr && *e != 0; e += std::strlen(e) + 1) {
@@ -38,14 +51,14 @@ BurnerProcess::BurnerProcess(const std::vector<std::string>& arguments,
     std::filesystem::copy_file(MCUPROG_PATH, dir_ / "mcuprog.exe");
     std::filesystem::copy_file(std::filesystem::path(SCRIPTED_ISPDLL_DIR) / "ISPDLL.dll",
                                dir_ / "ISPDLL.dll");
-    program = (dir_ / "mcuprog.exe").string();
+    program = dir_ / "mcuprog.exe";
     std::ofstream(dir_ / "script") << *script;
     environment.append("ISPDLL_SCRIPT=" + (dir_ / "script").string()).push_back('\0');
     environment.append("ISPDLL_CALL_LOG=" + (dir_ / "calls").string()).push_back('\0');
   }
   environment.push_back('\0');
-  std::string commandLine = "\"" + program + "\"";
-  for (const auto& a : arguments) commandLine += " \"" + a + "\"";
+  std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+  for (const auto& a : arguments) commandLine += L" \"" + Wide(a) + L"\"";
 
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
@@ -53,15 +66,16 @@ BurnerProcess::BurnerProcess(const std::vector<std::string>& arguments,
     throw std::runtime_error("CreatePipe failed");
   SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = inRead;
   startup.hStdOutput = outWrite;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION info{};
-  const std::string workDir = dir_.Path().string();
-  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+  const std::wstring workDir = dir_.Path().wstring();
+  // The environment block stays narrow (no CREATE_UNICODE_ENVIRONMENT).
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
                       environment.data(), workDir.c_str(), &startup, &info)) {
     throw std::runtime_error("CreateProcess failed");
   }

@@ -60,6 +60,14 @@ TEST(McuProgTranscript, FileNameRule) {
   ASSERT_GE(run.calls.size(), 2U);
   EXPECT_EQ(run.calls[1], "LoadFile my fw.MTP");
   EXPECT_EQ(run.exitCode, 0);
+
+  // A name outside any ANSI code page is shown as UTF-8 and reaches LoadFile
+  // as the same UTF-16 (the log writes each unit past ASCII as a \u escape).
+  run = RunBurner({"固件-υλικό.MTP"}, "");
+  EXPECT_EQ(run.output.rfind("You have filename: 固件-υλικό.MTP\n", 0), 0U) << run.output;
+  ASSERT_GE(run.calls.size(), 2U);
+  EXPECT_EQ(run.calls[1], "LoadFile \\u56FA\\u4EF6-\\u03C5\\u03BB\\u03B9\\u03BA\\u03CC.MTP");
+  EXPECT_EQ(run.exitCode, 0);
 }
 
 TEST(McuProgTranscript, ConnectFailureNeverTouchesTheFile) {

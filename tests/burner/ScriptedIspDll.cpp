@@ -82,10 +82,19 @@ std::int32_t Call(const std::string& name, const std::string& arguments) {
   return step.result;
 }
 
+// ASCII as it is, every other UTF-16 unit as \uXXXX: the log shows exactly
+// what arrived.
 std::string Narrow(const char16_t* text) {
   std::string out;
-  for (; text != nullptr && *text != 0; ++text)
-    out += *text < 0x80 ? static_cast<char>(*text) : '?';
+  for (; text != nullptr && *text != 0; ++text) {
+    if (*text < 0x80) {
+      out += static_cast<char>(*text);
+    } else {
+      char unit[8];
+      std::snprintf(unit, sizeof unit, "\\u%04X", static_cast<unsigned>(*text));
+      out += unit;
+    }
+  }
   return out;
 }
 

@@ -179,6 +179,10 @@ TEST(VirtualHidBus, SynchronousAnswerInsideTheWriteReachesTheReaderOfAnotherThre
   // A read outstanding first, completed from the writing thread.
   ASSERT_TRUE(bus.StartRead(reader, in.data(), in.size()));
   EXPECT_EQ(bus.WaitRead(reader, 1), WaitResult::kTimedOut);
+  // No time left only looks, and the read stays outstanding.
+  EXPECT_EQ(bus.WaitRead(reader, 0), WaitResult::kTimedOut);
+  EXPECT_EQ(bus.WaitRead(reader, -1), WaitResult::kTimedOut);
+  EXPECT_EQ(bus.OutstandingReadCount(), 1u);
   std::thread second([&] {
     std::uint32_t written = 0;
     out[1] = 0x01;

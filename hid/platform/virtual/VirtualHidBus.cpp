@@ -452,9 +452,13 @@ WaitResult VirtualHidBus::WaitRead(Handle handle, int timeoutMs) {
   auto it = handles_.find(handle);
   if (it == handles_.end()) return WaitResult::kCompleted;  // closed: the read has ended
   std::shared_ptr<HandleState> state = it->second;          // survives a Close meanwhile
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-  state->done.wait_until(lock, deadline, [&] { return !state->read.Outstanding(); });
+  // A zero timeout only looks: a timed wait already due still costs a whole
+  // timer tick under winpthreads (about a millisecond, on every poll of a
+  // burn's acknowledgements).
+  if (timeoutMs > 0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    state->done.wait_until(lock, deadline, [&] { return !state->read.Outstanding(); });
+  }
   return state->read.Outstanding() ? WaitResult::kTimedOut : WaitResult::kCompleted;
 }
 
