@@ -4,9 +4,18 @@ include(GoogleTest)
 # own (the arguments go to gtest_discover_tests); cross-built, the whole
 # program is one test run through the emulator, because each start under
 # Wine costs about a second and the cases would mostly pay for starts.
+# WINDOWS: the program opens windows; cross-built, it runs on a virtual X
+# display of its own (tests/win32/run-with-display), in the Wine prefix of the
+# display tests (wine-prefix-display), one such test at a time.
 function(kb_gtest target)
-  cmake_parse_arguments(arg "" "" "PROPERTIES" ${ARGN})
-  if(CMAKE_CROSSCOMPILING)
+  cmake_parse_arguments(arg "WINDOWS" "" "PROPERTIES" ${ARGN})
+  if(CMAKE_CROSSCOMPILING AND arg_WINDOWS)
+    add_test(NAME ${target}
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/run-with-display
+              ${CMAKE_SOURCE_DIR}/scripts/wine-run ${CMAKE_BINARY_DIR}/wine-prefix-display
+              $<TARGET_FILE:${target}>)
+    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK wine_prefix_display ${arg_PROPERTIES})
+  elseif(CMAKE_CROSSCOMPILING)
     add_test(NAME ${target} COMMAND ${target})
     if(arg_PROPERTIES)
       set_tests_properties(${target} PROPERTIES ${arg_PROPERTIES})

@@ -5,7 +5,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include <utility>
+#include <string>
 
 TColorBtn::TColorBtn(QWidget* parent) : QPushButton(parent) {
   // The face is painted completely by PaintItem.
@@ -40,127 +40,81 @@ void TColorBtn::paintEvent(QPaintEvent* /*event*/) {
   PaintItem(painter, ItemState{isDown(), !isEnabled(), hasFocus()});
 }
 
+namespace {
+
+QRect ToQRect(const colorbtn::PaintRect& r) {
+  return QRect(r.left, r.top, r.width, r.height);
+}
+
+colorbtn::PaintRect FromQRect(const QRect& r) {
+  return {r.left(), r.top(), r.width(), r.height()};
+}
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+colorbtn::TextSize Measure(const QFontMetrics& metrics, std::string_view text) {
+  const QRect measured = metrics.boundingRect(QRect(0, 0, 0, 0), 0, FromUtf8(text));
+  return {measured.width(), measured.height()};
+}
+
+// The painting steps on a QPainter; system colours come from the widget's
+// palette.
+class PainterCanvas : public colorbtn::Canvas {
+ public:
+  PainterCanvas(QPainter& painter, const QWidget& widget)
+      : painter_(painter), widget_(widget), metrics_(widget.font()) {}
+
+  void OutlineRect(const colorbtn::PaintRect& rect, TColor color) override {
+    if (rect.IsEmpty()) return;
+    painter_.setPen(QPen(Color(color), 0));
+    painter_.setBrush(Qt::NoBrush);
+    painter_.drawRect(ToQRect(rect).adjusted(0, 0, -1, -1));
+  }
+  void FillRect(const colorbtn::PaintRect& rect, TColor color) override {
+    painter_.fillRect(ToQRect(rect), Color(color));
+  }
+  void Line(int x0, int y0, int x1, int y1, TColor color) override {
+    painter_.setPen(QPen(Color(color), 0));
+    painter_.drawLine(x0, y0, x1, y1);
+  }
+  void XorPoint(int x, int y) override {
+    painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter_.setPen(QPen(Qt::white, 0));
+    painter_.drawPoint(x, y);
+    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  }
+  colorbtn::TextSize MeasureText(std::string_view text) override { return Measure(metrics_, text); }
+  void DrawText(const colorbtn::PaintRect& rect, std::string_view text, TColor color,
+                bool fontColor) override {
+    painter_.setFont(widget_.font());
+    painter_.setPen(fontColor ? widget_.palette().color(QPalette::Active, QPalette::ButtonText)
+                              : Color(color));
+    painter_.drawText(ToQRect(rect), Qt::AlignHCenter | Qt::AlignVCenter, FromUtf8(text));
+  }
+
+ private:
+  QColor Color(TColor color) const { return ToQColor(color, widget_.palette()); }
+
+  QPainter& painter_;
+  const QWidget& widget_;
+  QFontMetrics metrics_;
+};
+
+}  // namespace
+
 void TColorBtn::PaintItem(QPainter& painter, const ItemState& state) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
-  const QRect client = rect();
-  QRect r = client;
-
-  if (active_ || state.focused) {
-    painter.setPen(QPen(System(clWindowFrame), 0));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(r.adjusted(0, 0, -1, -1));
-    r.adjust(1, 1, -1, -1);
-  }
-
-  if (state.pressed) {
-    painter.setPen(QPen(System(clBtnShadow), 0));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(r.adjusted(0, 0, -1, -1));
-    r.adjust(1, 1, -1, -1);
-    if (frame3D_) r = DrawPushFrame(painter, r, true, state.disabled);
-  } else {
-    r = DrawPushFrame(painter, r, false, state.disabled);
-  }
-
-  painter.fillRect(r, ToQColor(buttonColor_, palette()));
-
-  r.adjust(-1, -1, 1, 1);
-  if (active_) r = client.adjusted(1, 1, -1, -1);
-  if (state.pressed) r.translate(1, 1);
-
-  DrawCaption(painter, r, !isEnabled());
-
-  if (active_ && state.focused) DrawFocusRect(painter, client.adjusted(4, 4, -4, -4));
+  PainterCanvas canvas(painter, *this);
+  const colorbtn::ButtonLook look{buttonColor_, frame3D_, active_, isEnabled(),
+                                  text().toStdString()};
+  colorbtn::PaintColorButton(canvas, FromQRect(rect()), look, state);
   painter.restore();
 }
 
-QRect TColorBtn::DrawPushFrame(QPainter& painter, const QRect& rect, bool pushed,
-                               bool inactive) const {
-  if (rect.width() <= 0 || rect.height() <= 0) return rect;
-  // The classic two-pixel bevel: raised when up, sunken when pushed. An
-  // inactive button loses the darkest line so the frame looks faded.
-  QColor outerTopLeft = System(clBtnHighlight);
-  QColor outerBottomRight = System(inactive ? clBtnShadow : cl3DDkShadow);
-  QColor innerTopLeft = System(cl3DLight);
-  QColor innerBottomRight = System(clBtnShadow);
-  if (pushed) {
-    std::swap(outerTopLeft, outerBottomRight);
-    std::swap(innerTopLeft, innerBottomRight);
-  }
-  auto ring = [&painter](const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
-    const int x0 = r.left();
-    const int y0 = r.top();
-    const int x1 = r.left() + r.width() - 1;
-    const int y1 = r.top() + r.height() - 1;
-    painter.setPen(QPen(bottomRight, 0));
-    painter.drawLine(x0, y1, x1, y1);
-    painter.drawLine(x1, y0, x1, y1);
-    painter.setPen(QPen(topLeft, 0));
-    painter.drawLine(x0, y0, x1 - 1, y0);
-    painter.drawLine(x0, y0, x0, y1 - 1);
-  };
-  ring(rect, outerTopLeft, outerBottomRight);
-  const QRect inner = rect.adjusted(1, 1, -1, -1);
-  if (inner.width() > 0 && inner.height() > 0) ring(inner, innerTopLeft, innerBottomRight);
-  const QRect interior = rect.adjusted(2, 2, -2, -2);
-  if (interior.width() > 0 && interior.height() > 0) {
-    painter.fillRect(interior, System(clBtnFace));
-  }
-  return interior;
-}
-
 QRect TColorBtn::CaptionRect(const QRect& rect) const {
-  const QFontMetrics metrics(font());
-  // Longest line by all lines; line breaks start new lines, nothing wraps.
-  const QRect measured = metrics.boundingRect(QRect(0, 0, 0, 0), 0, text());
-  const int textWidth = measured.width();
-  const int textHeight = measured.height();
-  // Integer division truncates toward zero, also for a caption larger than
-  // the face, so it overhangs both sides equally.
-  const int left = rect.left() + (rect.width() - textWidth + 1) / 2;
-  const int top = rect.top() + (rect.height() - textHeight + 1) / 2;
-  return QRect(left, top, textWidth, textHeight);
-}
-
-void TColorBtn::DrawCaption(QPainter& painter, const QRect& rect, bool disabled) const {
-  const QString caption = text();
-  if (caption.isEmpty()) return;
-  painter.setFont(font());
-  const QRect textRect = CaptionRect(rect);
-  constexpr int kFlags = Qt::AlignHCenter | Qt::AlignVCenter;
-  if (disabled) {
-    painter.setPen(System(clBtnHighlight));
-    painter.drawText(textRect.translated(1, 1), kFlags, caption);
-    painter.setPen(System(clBtnShadow));
-    painter.drawText(textRect, kFlags, caption);
-  } else {
-    painter.setPen(palette().color(QPalette::Active, QPalette::ButtonText));
-    painter.drawText(textRect, kFlags, caption);
-  }
-}
-
-void TColorBtn::DrawFocusRect(QPainter& painter, const QRect& rect) const {
-  if (rect.width() <= 0 || rect.height() <= 0) return;
-  // A dotted line, every second pixel, inverting what lies below so it shows
-  // on any face colour.
-  painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-  painter.setPen(QPen(Qt::white, 0));
-  const int x0 = rect.left();
-  const int y0 = rect.top();
-  const int x1 = rect.left() + rect.width() - 1;
-  const int y1 = rect.top() + rect.height() - 1;
-  for (int x = x0; x <= x1; x += 2) {
-    painter.drawPoint(x, y0);
-    painter.drawPoint(x, y1);
-  }
-  if (y1 == y0) {
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    return;
-  }
-  for (int y = y0 + 2; y < y1; y += 2) {
-    painter.drawPoint(x0, y);
-    painter.drawPoint(x1, y);
-  }
-  painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  const colorbtn::TextSize size = Measure(QFontMetrics(font()), text().toStdString());
+  return ToQRect(colorbtn::CaptionRect(FromQRect(rect), size));
 }

@@ -5,6 +5,7 @@
 
 #include <QPushButton>
 
+#include "controls/ColorBtnPainting.h"
 #include "controls/Colors.h"
 
 class QPainter;
@@ -16,11 +17,7 @@ class TColorBtn : public QPushButton {
 
  public:
   // What a paint request says about the button at that moment.
-  struct ItemState {
-    bool pressed = false;
-    bool disabled = false;
-    bool focused = false;
-  };
+  using ItemState = colorbtn::ItemState;
 
   explicit TColorBtn(QWidget* parent = nullptr);
   ~TColorBtn() override;
@@ -55,11 +52,6 @@ class TColorBtn : public QPushButton {
 
  private:
   void OnFocusChanged(QWidget* now);
-  // Draws the push-button frame inside rect and returns its interior.
-  QRect DrawPushFrame(QPainter& painter, const QRect& rect, bool pushed, bool inactive) const;
-  void DrawCaption(QPainter& painter, const QRect& rect, bool disabled) const;
-  void DrawFocusRect(QPainter& painter, const QRect& rect) const;
-  QColor System(TColor color) const { return ToQColor(color, palette()); }
 
   QMetaObject::Connection focusConnection_;
   bool active_ = false;

@@ -110,9 +110,13 @@ TEST_F(WindowTest, BootLoaderAtStartStartsTheBurnerAndCloses) {
 
   ASSERT_TRUE(FireTimer(*form->Timer1));
   ASSERT_EQ(launches.size(), 1u);
-  EXPECT_EQ(launches[0].program, std::string("mcuprog"));
+  EXPECT_EQ(launches[0].program, BurnerProgramName());
   // The firmware path travels whole, as one argument.
+#ifdef _WIN32
+  EXPECT_EQ(launches[0].argument, std::string("/opt/kb tools/with blanks\\USBKeyboard.MTP"));
+#else
   EXPECT_EQ(launches[0].argument, std::string("/opt/kb tools/with blanks/USBKeyboard.MTP"));
+#endif
   EXPECT_FALSE(form->Window().IsShown());
   EXPECT_EQ(form->Label3->Text(), std::string("Update OK....."));
   EXPECT_EQ(form->Label2->Text(), std::string("Please Unplug KB"));
@@ -136,7 +140,8 @@ TEST_F(WindowTest, FailedLaunchKeepsTheWindowAndRetriesOnTheNextBootLoader) {
   EXPECT_NE(form->Label3->Text(), std::string("Update OK....."));
   EXPECT_EQ(form->Label2->Text(), std::string("Burner not started"));
   EXPECT_EQ(form->Label2->FontColor(), clRed);
-  EXPECT_EQ(History().back(), std::string("Cannot start mcuprog: No such file or directory"));
+  EXPECT_EQ(History().back(),
+            "Cannot start " + BurnerProgramName() + ": No such file or directory");
   EXPECT_FALSE(form->Timer1->Enabled());
 
   // Re-plugging the boot loader arms the timer again; this time it starts.
@@ -195,7 +200,7 @@ TEST_F(WindowTest, WholeUpdateWithTheEmulatedKeyboard) {
   // and the window closes.
   ASSERT_TRUE(FireTimer(*form->Timer1));
   ASSERT_EQ(launches.size(), 1u);
-  EXPECT_EQ(launches[0].program, std::string("mcuprog"));
+  EXPECT_EQ(launches[0].program, BurnerProgramName());
   EXPECT_EQ(launches[0].argument, FirmwarePathIn(toolkit.ProgramDirectory()));
   EXPECT_FALSE(form->Window().IsShown());
   EXPECT_EQ(form->Label2->Text(), std::string("Please Unplug KB"));

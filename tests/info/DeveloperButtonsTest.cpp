@@ -31,9 +31,16 @@ TEST_F(DeveloperButtonsTest, SaveWritesTheHistoryLog) {
   ASSERT_EQ(toolkit.saveDialogs.size(), 1u);
   EXPECT_EQ(toolkit.saveDialogs[0].title, "Save History");
   EXPECT_EQ(toolkit.saveDialogs[0].defaultExtension, "txt");
+  ASSERT_EQ(toolkit.saveDialogs[0].filters.size(), 2u);
+  EXPECT_EQ(toolkit.saveDialogs[0].filters[0].pattern, "*.txt");  // chosen first
+  EXPECT_TRUE(toolkit.saveDialogs[0].replaceWithoutPrompt);
   EXPECT_EQ(FileText("history.txt"), lines[0] + "\r\n" + lines[1] + "\r\n");
   EXPECT_TRUE(toolkit.TakeErrors().empty());
   EXPECT_EQ(History(), lines);
+
+  // A second save replaces the file, it does not append to it.
+  form->SaveBtn->Click();
+  EXPECT_EQ(FileText("history.txt"), lines[0] + "\r\n" + lines[1] + "\r\n");
 }
 
 TEST_F(DeveloperButtonsTest, SaveOfAnEmptyLogAndCancel) {

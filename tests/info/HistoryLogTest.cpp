@@ -22,8 +22,18 @@ namespace {
 using historylog::HistoryFileError;
 using historylog::WriteHistoryFile;
 
+// The file named by a UTF-8 path, whatever the platform's narrow encoding.
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
 std::string ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(PathOf(path), std::ios::binary);
   if (!file) return "<missing>";
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
@@ -51,7 +61,7 @@ TEST(HistoryLogFileTest, EveryLineEndsWithCrLfAndAnOldFileIsReplaced) {
   EXPECT_EQ(ReadAll(path), "");
 
   // UTF-8 names and lines arrive as they are.
-  const std::string named = (dir / "Verlauf \xC3\xA4.txt").string();
+  const std::string named = Utf8(dir.Path()) + "/Verlauf \xC3\xA4.txt";
   WriteHistoryFile(named, {"Ger\xC3\xA4t"});
   EXPECT_EQ(ReadAll(named), "Ger\xC3\xA4t\r\n");
 }

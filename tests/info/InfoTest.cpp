@@ -152,10 +152,23 @@ TEST_F(InfoDeviceTest, ShownDialogReadsTheDeviceOnce) {
   };
   toolkit.RunModal(dialog.Window());
   EXPECT_TRUE(ran);
-  // A second show adds nothing.
+  // A second show adds nothing and asks the device nothing.
+  const auto requests = bus.IndexedStringRequestCount();
   toolkit.whileModal = nullptr;
   toolkit.RunModal(dialog.Window());
   EXPECT_EQ(dialog.DevStrings->Count(), 3);
+  EXPECT_EQ(dialog.LangStrings->Count(), 2);
+  EXPECT_EQ(bus.IndexedStringRequestCount(), requests);
+}
+
+TEST_F(InfoDeviceTest, ShownWithoutADeviceKeepsTheDesignTexts) {
+  TInfoForm dialog(toolkit, nullptr);
+  toolkit.RunModal(dialog.Window());
+  EXPECT_EQ(toolkit.modalRuns, 1);
+  EXPECT_EQ(dialog.VendorName->Text(), "VendorName");
+  EXPECT_EQ(dialog.Vid->Text(), "Vid");
+  EXPECT_EQ(dialog.DevStrings->Count(), 0);
+  EXPECT_EQ(bus.IndexedStringRequestCount(), 0u);
 }
 
 // The strings are read on the main thread: not all 255 indices of a device

@@ -1,0 +1,413 @@
+#include "app/win32/Win32Controls.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "app/win32/GdiCanvas.h"
+#include "app/win32/Utf16.h"
+#include "controls/ColorBtnPainting.h"
+
+namespace win32 {
+
+// ---------------------------------------------------------------- ControlWindow
+
+ControlWindow::ControlWindow(HWND window, ui::ControlSpec spec, HandlerRunner run)
+    : window_(window), spec_(std::move(spec)), run_(std::move(run)) {
+  Subclass();
+}
+
+void ControlWindow::Subclass() {
+  SetWindowSubclass(window_, &ControlWindow::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK ControlWindow::SubclassProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam, UINT_PTR /*id*/, DWORD_PTR self) {
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(window, &ControlWindow::SubclassProc, 1);
+    return DefSubclassProc(window, message, wParam, lParam);
+  }
+  return reinterpret_cast<ControlWindow*>(self)->SubclassMessage(message, wParam, lParam);
+}
+
+LRESULT ControlWindow::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+      if (mouseMove_ != nullptr && *mouseMove_ && PointerMoved(lParam)) Run(*mouseMove_);
+      break;
+    case WM_SETCURSOR:
+      if (spec_.handCursor && LOWORD(lParam) == HTCLIENT) {
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+        return TRUE;
+      }
+      break;
+    case WM_SETFOCUS:
+      if (noFocus_) {
+        // A click reaches it, the focus does not: it goes back where it was.
+        const auto previous = reinterpret_cast<HWND>(wParam);
+        SetFocus(previous != nullptr && IsWindow(previous) ? previous
+                                                           : GetAncestor(window_, GA_ROOT));
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return Default(message, wParam, lParam);
+}
+
+namespace {
+
+POINT lastPointer{-1, -1};
+
+}  // namespace
+
+void ControlWindow::NotePointer() {
+  GetCursorPos(&lastPointer);
+}
+
+bool ControlWindow::PointerMoved(LPARAM position) const {
+  POINT now{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+  ClientToScreen(window_, &now);
+  const bool moved = now.x != lastPointer.x || now.y != lastPointer.y;
+  lastPointer = now;
+  return moved;
+}
+
+LRESULT ControlWindow::Default(UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefSubclassProc(window_, message, wParam, lParam);
+}
+
+void ControlWindow::Run(const std::function<void()>& handler) const {
+  if (handler) run_(handler);
+}
+
+std::string ControlWindow::WindowText() const {
+  const int length = GetWindowTextLengthW(window_);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window_, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+  return Utf8FromUtf16(text);
+}
+
+void ControlWindow::SetWindowText(std::string_view text) {
+  SetWindowTextW(window_, Utf16FromUtf8(text).c_str());
+}
+
+namespace {
+
+// A click as BM_CLICK gives it; nothing for a disabled or hidden button.
+void ClickButton(HWND window) {
+  if (!IsWindowEnabled(window) || (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) == 0) return;
+  SendMessageW(window, BM_CLICK, 0, 0);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Label
+
+Win32Label::Win32Label(HWND window, ui::ControlSpec spec, HandlerRunner run, HFONT font)
+    : Win32Control(window, std::move(spec), std::move(run)),
+      font_(font),
+      color_(spec_.textColor.value_or(clWindowText)) {
+  if (spec_.sizeToContent) SizeToText();
+}
+
+void Win32Label::SetText(std::string_view text) {
+  SetWindowText(text);
+  if (spec_.sizeToContent) SizeToText();
+}
+
+void Win32Label::SetFontColor(TColor color) {
+  if (color == color_) return;
+  color_ = color;
+  InvalidateRect(window_, nullptr, TRUE);
+}
+
+void Win32Label::SizeToText() {
+  const std::wstring text = Utf16FromUtf8(WindowText());
+  HDC dc = GetDC(window_);
+  RECT measured{0, 0, 0, 0};
+  {
+    SelectedObject useFont(dc, font_);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured,
+              DT_CALCRECT | DT_NOPREFIX);
+    if (text.empty()) {
+      TEXTMETRICW metrics{};
+      GetTextMetricsW(dc, &metrics);
+      measured.bottom = metrics.tmHeight;
+    }
+  }
+  ReleaseDC(window_, dc);
+  SetWindowPos(window_, nullptr, 0, 0, measured.right, measured.bottom,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// ---------------------------------------------------------------- Button
+
+Win32Button::Win32Button(HWND window, ui::ControlSpec spec, HandlerRunner run)
+    : Win32Control(window, std::move(spec), std::move(run)) {
+  mouseMove_ = &OnMouseMove;
+}
+
+void Win32Button::Click() {
+  ClickButton(window_);
+}
+
+void Win32Button::OnCommand(WORD code) {
+  if (code == BN_CLICKED) Run(OnClick);
+}
+
+// ---------------------------------------------------------------- ColorButton
+
+Win32ColorButton::Win32ColorButton(HWND window, ui::ControlSpec spec, HandlerRunner run, HFONT font)
+    : Win32Control(window, std::move(spec), std::move(run)), font_(font) {
+  mouseMove_ = &OnMouseMove;
+}
+
+void Win32ColorButton::Click() {
+  ClickButton(window_);
+}
+
+void Win32ColorButton::SetButtonColor(TColor color) {
+  if (color == buttonColor_) return;
+  buttonColor_ = color;
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+void Win32ColorButton::OnCommand(WORD code) {
+  if (code == BN_CLICKED) Run(OnClick);
+}
+
+void Win32ColorButton::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  RECT client{};
+  GetClientRect(window_, &client);
+  GdiCanvas canvas(item.hDC, font_, TextColor().value_or(clBtnText));
+  const colorbtn::ButtonLook look{buttonColor_, spec_.frame3D, active_, Enabled(), WindowText()};
+  const colorbtn::ItemState state{(item.itemState & ODS_SELECTED) != 0,
+                                  (item.itemState & ODS_DISABLED) != 0,
+                                  (item.itemState & ODS_FOCUS) != 0};
+  colorbtn::PaintColorButton(canvas, {0, 0, client.right, client.bottom}, look, state);
+}
+
+LRESULT Win32ColorButton::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_LBUTTONDBLCLK:
+      // The second click of a double click presses the button like the first
+      // (an owner-drawn button would only report a double click).
+      return Default(WM_LBUTTONDOWN, wParam, lParam);
+    case WM_SETFOCUS:
+      active_ = !noFocus_;
+      break;
+    case WM_KILLFOCUS:
+      active_ = false;
+      break;
+    default:
+      break;
+  }
+  return ControlWindow::SubclassMessage(message, wParam, lParam);
+}
+
+// ---------------------------------------------------------------- CheckButton
+
+Win32CheckButton::Win32CheckButton(HWND window, ui::ControlSpec spec, HandlerRunner run,
+                                   std::vector<Win32CheckButton*>* group)
+    : Win32Control(window, std::move(spec), std::move(run)), group_(group) {
+  mouseMove_ = &OnMouseMove;
+  if (group_ != nullptr) group_->push_back(this);
+  lastChecked_ = IsCheckedNow();
+}
+
+void Win32CheckButton::Click() {
+  ClickButton(window_);
+}
+
+bool Win32CheckButton::IsCheckedNow() const {
+  return SendMessageW(window_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool Win32CheckButton::Checked() const {
+  return IsCheckedNow();
+}
+
+void Win32CheckButton::SetChecked(bool checked) {
+  SendMessageW(window_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (checked && group_ != nullptr) {
+    // BM_SETCHECK leaves the others of the group as they are.
+    for (Win32CheckButton* other : *group_) {
+      if (other != this) SendMessageW(other->window_, BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+  }
+  NoticeChanges();
+}
+
+void Win32CheckButton::NoticeChanges() {
+  std::vector<Win32CheckButton*> alone{this};
+  std::vector<Win32CheckButton*>& buttons = group_ != nullptr ? *group_ : alone;
+  std::vector<Win32CheckButton*> becameChecked;
+  for (Win32CheckButton* button : buttons) {
+    const bool now = button->IsCheckedNow();
+    if (now && !button->lastChecked_) becameChecked.push_back(button);
+    button->lastChecked_ = now;
+  }
+  for (Win32CheckButton* button : becameChecked) button->Run(button->OnChecked);
+}
+
+void Win32CheckButton::OnCommand(WORD code) {
+  if (code != BN_CLICKED) return;
+  NoticeChanges();
+  Run(OnClick);
+}
+
+// ---------------------------------------------------------------- ListBox
+
+Win32ListBox::Win32ListBox(HWND window, ui::ControlSpec spec, HandlerRunner run)
+    : Win32Control(window, std::move(spec), std::move(run)) {
+  // After the font: WM_SETFONT sets the toolkit's own height again.
+  if (spec_.itemHeight > 0) SendMessageW(window_, LB_SETITEMHEIGHT, 0, spec_.itemHeight);
+}
+
+void Win32ListBox::Add(std::string_view text) {
+  SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(text).c_str()));
+}
+
+void Win32ListBox::Clear() {
+  SendMessageW(window_, LB_RESETCONTENT, 0, 0);
+}
+
+int Win32ListBox::Count() const {
+  return static_cast<int>(SendMessageW(window_, LB_GETCOUNT, 0, 0));
+}
+
+std::string Win32ListBox::Item(int index) const {
+  const LRESULT length = SendMessageW(window_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == LB_ERR) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT copied = SendMessageW(window_, LB_GETTEXT, static_cast<WPARAM>(index),
+                                      reinterpret_cast<LPARAM>(text.data()));
+  text.resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
+  return Utf8FromUtf16(text);
+}
+
+void Win32ListBox::SetItemIndex(int index) {
+  SendMessageW(window_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int Win32ListBox::ItemIndex() const {
+  const LRESULT index = SendMessageW(window_, LB_GETCURSEL, 0, 0);
+  return index == LB_ERR ? -1 : static_cast<int>(index);
+}
+
+void Win32ListBox::ClickItem(int index) {
+  if (!Enabled() || index < 0 || index >= Count()) return;
+  SetItemIndex(index);
+  // What the list box tells its parent after a click on a row.
+  SendMessageW(GetParent(window_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window_), LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(window_));
+}
+
+void Win32ListBox::OnCommand(WORD code) {
+  if (code == LBN_SELCHANGE) Run(OnClick);
+}
+
+// ---------------------------------------------------------------- Memo
+
+Win32Memo::Win32Memo(HWND window, ui::ControlSpec spec, HandlerRunner run)
+    : Win32Control(window, std::move(spec), std::move(run)) {
+  // The staged image is far longer than the default limit of the control.
+  SendMessageW(window_, EM_SETLIMITTEXT, 0, 0);
+}
+
+namespace {
+
+constexpr UINT kShowMemoLines = WM_APP + 0x40;
+
+}  // namespace
+
+void Win32Memo::AppendLine(std::string_view line) {
+  lines_.emplace_back(line);
+  if (showPending_) return;
+  showPending_ = true;
+  PostMessageW(window_, kShowMemoLines, 0, 0);
+}
+
+std::string Win32Memo::Line(int index) const {
+  if (index < 0 || index >= LineCount()) return {};
+  return lines_[static_cast<std::size_t>(index)];
+}
+
+void Win32Memo::Clear() {
+  lines_.clear();
+  ShowLines();
+}
+
+void Win32Memo::ShowLines() {
+  showPending_ = false;
+  std::string text;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (i > 0) text += "\r\n";
+    text += lines_[i];
+  }
+  SetWindowText(text);
+}
+
+LRESULT Win32Memo::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kShowMemoLines) {
+    if (showPending_) ShowLines();
+    return 0;
+  }
+  return ControlWindow::SubclassMessage(message, wParam, lParam);
+}
+
+// ---------------------------------------------------------------- ProgressBar
+
+void Win32ProgressBar::SetMaximum(int maximum) {
+  SendMessageW(window_, PBM_SETRANGE32, 0, maximum);
+}
+
+int Win32ProgressBar::Maximum() const {
+  return static_cast<int>(SendMessageW(window_, PBM_GETRANGE, FALSE, 0));
+}
+
+void Win32ProgressBar::SetPosition(int position) {
+  const int low = static_cast<int>(SendMessageW(window_, PBM_GETRANGE, TRUE, 0));
+  SendMessageW(window_, PBM_SETPOS, static_cast<WPARAM>(std::clamp(position, low, Maximum())), 0);
+}
+
+int Win32ProgressBar::Position() const {
+  return static_cast<int>(SendMessageW(window_, PBM_GETPOS, 0, 0));
+}
+
+void Win32ProgressBar::SetBarColor(TColor color) {
+  barColor_ = color;
+  SendMessageW(window_, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(ColorRef(color)));
+}
+
+// ---------------------------------------------------------------- GroupBox, Picture
+
+Win32GroupBox::Win32GroupBox(HWND window, ui::ControlSpec spec, HandlerRunner run, HWND form)
+    : Win32Static(window, std::move(spec), std::move(run)), form_(form) {}
+
+LRESULT Win32GroupBox::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      // The radio buttons' notifications belong to the form.
+      return SendMessageW(form_, message, wParam, lParam);
+    default:
+      return ControlWindow::SubclassMessage(message, wParam, lParam);
+  }
+}
+
+Win32Picture::Win32Picture(HWND window, ui::ControlSpec spec, HandlerRunner run,
+                           GdiObject<HBITMAP> bitmap)
+    : Win32Static(window, std::move(spec), std::move(run)), bitmap_(std::move(bitmap)) {
+  if (bitmap_) {
+    SendMessageW(window_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
+  }
+}
+
+}  // namespace win32

@@ -1,0 +1,235 @@
+// The form's controls on the platform's own window classes: STATIC labels and
+// pictures, LISTBOX, BUTTON (push, owner-drawn, radio, push-like check box,
+// group box), EDIT and msctls_progress32. Each is a child window of its form;
+// the form routes its notifications (WM_COMMAND, WM_DRAWITEM, WM_CTLCOLOR*)
+// here.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/win32/GdiObjects.h"
+#include "ui/Controls.h"
+
+namespace win32 {
+
+// Runs a behaviour's handler; an exception it raises goes to the
+// application's error box instead of unwinding through the system's frames.
+using HandlerRunner = std::function<void(const std::function<void()>& handler)>;
+
+// What every control window shares, seen by its form.
+class ControlWindow {
+ public:
+  ControlWindow(HWND window, ui::ControlSpec spec, HandlerRunner run);
+  virtual ~ControlWindow() = default;
+  HWND Handle() const { return window_; }
+  const ui::ControlSpec& Spec() const { return spec_; }
+
+  // A notification code of WM_COMMAND from this control.
+  virtual void OnCommand(WORD /*code*/) {}
+  // WM_DRAWITEM for an owner-drawn control.
+  virtual void OnDrawItem(const DRAWITEMSTRUCT& /*item*/) {}
+  // The text colour for WM_CTLCOLOR*; empty for the system's.
+  virtual std::optional<TColor> TextColor() const { return spec_.textColor; }
+  // Remembers where the pointer is. The system sends a window that appears
+  // or moves under a resting pointer a mouse move too; only a move to
+  // another place is a movement of the mouse (forms note the pointer when
+  // they are shown).
+  static void NotePointer();
+  // Takes no focus (set by the form's FinishCreation).
+  void SetNoFocus() { noFocus_ = true; }
+  bool NoFocus() const { return noFocus_; }
+
+ protected:
+  // Subclasses the window: mouse moves, the hand cursor, no-focus controls
+  // and double clicks of colour buttons pass through SubclassMessage.
+  void Subclass();
+  virtual LRESULT SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+  // Whether a mouse move's position (client coordinates) lies elsewhere than
+  // the last one.
+  bool PointerMoved(LPARAM position) const;
+  void Run(const std::function<void()>& handler) const;
+  std::string WindowText() const;
+  void SetWindowText(std::string_view text);
+
+  HWND window_;
+  ui::ControlSpec spec_;
+  HandlerRunner run_;
+  bool noFocus_ = false;
+  std::function<void()>* mouseMove_ = nullptr;  // the control's OnMouseMove, when it has one
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR self);
+};
+
+// Enabled and visible state, the same for every kind.
+template <typename Interface>
+class Win32Control : public Interface, public ControlWindow {
+ public:
+  using ControlWindow::ControlWindow;
+  void SetEnabled(bool enabled) override { EnableWindow(window_, enabled ? TRUE : FALSE); }
+  bool Enabled() const override { return IsWindowEnabled(window_) != FALSE; }
+  void SetVisible(bool visible) override { ShowWindow(window_, visible ? SW_SHOWNA : SW_HIDE); }
+  bool Visible() const override { return (GetWindowLongW(window_, GWL_STYLE) & WS_VISIBLE) != 0; }
+};
+
+class Win32Label : public Win32Control<ui::Label> {
+ public:
+  Win32Label(HWND window, ui::ControlSpec spec, HandlerRunner run, HFONT font);
+  void SetText(std::string_view text) override;
+  std::string Text() const override { return WindowText(); }
+  void SetFontColor(TColor color) override;
+  TColor FontColor() const override { return color_; }
+  std::optional<TColor> TextColor() const override { return color_; }
+
+ private:
+  void SizeToText();
+  HFONT font_;
+  TColor color_;
+};
+
+class Win32Button : public Win32Control<ui::Button> {
+ public:
+  Win32Button(HWND window, ui::ControlSpec spec, HandlerRunner run);
+  std::string Caption() const override { return WindowText(); }
+  void Click() override;
+  void OnCommand(WORD code) override;
+};
+
+// TColorBtn: an owner-drawn button painted by the shared painting steps.
+class Win32ColorButton : public Win32Control<ui::ColorButton> {
+ public:
+  Win32ColorButton(HWND window, ui::ControlSpec spec, HandlerRunner run, HFONT font);
+  std::string Caption() const override { return WindowText(); }
+  void Click() override;
+  void SetButtonColor(TColor color) override;
+  TColor ButtonColor() const override { return buttonColor_; }
+  void OnCommand(WORD code) override;
+  void OnDrawItem(const DRAWITEMSTRUCT& item) override;
+  // The window's active button (here: the focused one; these forms have no
+  // default button).
+  bool IsActiveButton() const { return active_; }
+
+ protected:
+  LRESULT SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  HFONT font_;
+  TColor buttonColor_ = clBtnFace;
+  bool active_ = false;
+};
+
+// Radio buttons (BS_AUTORADIOBUTTON, children of their group box) and the
+// speed button (a push-like check box).
+class Win32CheckButton : public Win32Control<ui::CheckButton> {
+ public:
+  // group: the other buttons that this one excludes (radio buttons only).
+  Win32CheckButton(HWND window, ui::ControlSpec spec, HandlerRunner run,
+                   std::vector<Win32CheckButton*>* group);
+  std::string Caption() const override { return WindowText(); }
+  void Click() override;
+  void SetChecked(bool checked) override;
+  bool Checked() const override;
+  void OnCommand(WORD code) override;
+
+ private:
+  // Fires OnChecked for the buttons of the group that became checked since
+  // they were last looked at.
+  void NoticeChanges();
+  bool IsCheckedNow() const;
+
+  std::vector<Win32CheckButton*>* group_;
+  bool lastChecked_ = false;
+};
+
+class Win32ListBox : public Win32Control<ui::ListBox> {
+ public:
+  Win32ListBox(HWND window, ui::ControlSpec spec, HandlerRunner run);
+  void Add(std::string_view text) override;
+  void Clear() override;
+  int Count() const override;
+  std::string Item(int index) const override;
+  void SetItemIndex(int index) override;
+  int ItemIndex() const override;
+  void ClickItem(int index) override;
+  void OnCommand(WORD code) override;
+};
+
+class Win32Edit : public Win32Control<ui::Edit> {
+ public:
+  using Win32Control::Win32Control;
+  void SetText(std::string_view text) override { SetWindowText(text); }
+  std::string Text() const override { return WindowText(); }
+};
+
+// A multi-line EDIT. The lines are kept here and are the memo's content; the
+// control shows them once the message loop runs again, in one go: an edit
+// control that takes thousands of lines one by one repaints and scrolls for
+// each (tens of milliseconds a line under Wine).
+class Win32Memo : public Win32Control<ui::Memo> {
+ public:
+  Win32Memo(HWND window, ui::ControlSpec spec, HandlerRunner run);
+  void AppendLine(std::string_view line) override;
+  int LineCount() const override { return static_cast<int>(lines_.size()); }
+  std::string Line(int index) const override;
+  void Clear() override;
+
+ protected:
+  LRESULT SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void ShowLines();
+
+  std::vector<std::string> lines_;
+  bool showPending_ = false;
+};
+
+class Win32ProgressBar : public Win32Control<ui::ProgressBar> {
+ public:
+  using Win32Control::Win32Control;
+  void SetMaximum(int maximum) override;
+  int Maximum() const override;
+  void SetPosition(int position) override;
+  int Position() const override;
+  void SetBarColor(TColor color) override;
+  TColor BarColor() const override { return barColor_; }
+
+ private:
+  TColor barColor_ = kSystemColorFlag | COLOR_HIGHLIGHT;
+};
+
+// A group box or a picture.
+class Win32Static : public Win32Control<ui::Static> {
+ public:
+  using Win32Control::Win32Control;
+};
+
+// The group box also parents its radio buttons: it hands their
+// notifications on to the form.
+class Win32GroupBox : public Win32Static {
+ public:
+  Win32GroupBox(HWND window, ui::ControlSpec spec, HandlerRunner run, HWND form);
+  std::vector<Win32CheckButton*> buttons;
+
+ protected:
+  LRESULT SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  HWND form_;
+};
+
+class Win32Picture : public Win32Static {
+ public:
+  Win32Picture(HWND window, ui::ControlSpec spec, HandlerRunner run, GdiObject<HBITMAP> bitmap);
+
+ private:
+  GdiObject<HBITMAP> bitmap_;  // shown by the window, which does not own it
+};
+
+}  // namespace win32

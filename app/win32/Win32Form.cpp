@@ -1,0 +1,397 @@
+#include "app/win32/Win32Form.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <utility>
+
+#include "app/win32/JpegPicture.h"
+#include "app/win32/Utf16.h"
+#include "app/win32/Win32Timer.h"
+
+namespace win32 {
+namespace {
+
+constexpr const wchar_t* kFormClass = L"kbForm";
+constexpr UINT_PTR kFirstTimerId = 1;
+
+void RegisterFormClass(WNDPROC procedure) {
+  static const bool registered = [procedure] {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.lpszClassName = kFormClass;
+    return RegisterClassExW(&windowClass) != 0;
+  }();
+  (void)registered;
+}
+
+DWORD FrameStyle(const ui::FormSpec& spec) {
+  // A single fixed border with the system menu and its close box; no
+  // minimise or maximise box either way.
+  DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  if (!spec.fixedSize) style |= WS_THICKFRAME;
+  return style;
+}
+
+DWORD FrameExStyle(const ui::FormSpec& spec) {
+  return spec.stayOnTop ? WS_EX_TOPMOST : 0;
+}
+
+// The outer size of a window with that client size.
+SIZE OuterSize(const ui::FormSpec& spec, int clientWidth, int clientHeight) {
+  RECT r{0, 0, clientWidth, clientHeight};
+  AdjustWindowRectEx(&r, FrameStyle(spec), FALSE, FrameExStyle(spec));
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// Where a window of that size stands centred: on the screen's work area, or
+// on its owner.
+POINT CentredOrigin(SIZE size, HWND owner) {
+  RECT area{};
+  if (owner != nullptr) {
+    GetWindowRect(owner, &area);
+  } else {
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  }
+  return POINT{area.left + (area.right - area.left - size.cx) / 2,
+               area.top + (area.bottom - area.top - size.cy) / 2};
+}
+
+DWORD AlignmentStyle(ui::Alignment alignment) {
+  switch (alignment) {
+    case ui::Alignment::kCenter:
+      return SS_CENTER;
+    case ui::Alignment::kRight:
+      return SS_RIGHT;
+    case ui::Alignment::kLeft:
+    default:
+      return SS_LEFT;
+  }
+}
+
+DWORD CommonStyle(const ui::ControlSpec& spec) {
+  DWORD style = WS_CHILD;
+  if (spec.visible) style |= WS_VISIBLE;
+  if (!spec.enabled) style |= WS_DISABLED;
+  if (spec.tabStop) style |= WS_TABSTOP;
+  return style;
+}
+
+}  // namespace
+
+Win32Form::Win32Form(const ui::FormSpec& spec, Win32Form* owner, HandlerRunner run)
+    : spec_(spec), owner_(owner), run_(std::move(run)) {
+  RegisterFormClass(&Win32Form::WindowProc);
+  background_ = GdiObject<HBRUSH>(CreateSolidBrush(ColorRef(spec_.color.value_or(clWindow))));
+  const SIZE size = OuterSize(spec_, spec_.clientWidth, spec_.clientHeight);
+  HWND ownerWindow = owner_ != nullptr ? owner_->Handle() : nullptr;
+  const POINT origin =
+      spec_.centered ? CentredOrigin(size, ownerWindow) : POINT{CW_USEDEFAULT, CW_USEDEFAULT};
+  CreateWindowExW(FrameExStyle(spec_), kFormClass, Utf16FromUtf8(spec_.caption).c_str(),
+                  FrameStyle(spec_), origin.x, origin.y, size.cx, size.cy, ownerWindow, nullptr,
+                  GetModuleHandleW(nullptr), this);
+  // window_ is set by WM_NCCREATE, so that the messages of the creation
+  // itself already reach this form.
+}
+
+Win32Form::~Win32Form() {
+  timers_.clear();
+  if (window_ != nullptr) {
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);  // and with it every control's window
+  }
+  byWindow_.clear();
+  controls_.clear();
+}
+
+Win32Form* Win32Form::FromHandle(HWND window) {
+  wchar_t name[16] = {};
+  if (window == nullptr || GetClassNameW(window, name, 16) == 0 || wcscmp(name, kFormClass) != 0) {
+    return nullptr;
+  }
+  return reinterpret_cast<Win32Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK Win32Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<Win32Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  return self->Message(message, wParam, lParam);
+}
+
+ControlWindow* Win32Form::ControlOf(HWND window) const {
+  const auto it = byWindow_.find(window);
+  return it == byWindow_.end() ? nullptr : it->second;
+}
+
+LRESULT Win32Form::ControlColor(HDC dc, HWND control) {
+  const ControlWindow* owner = ControlOf(control);
+  const std::optional<TColor> text = owner != nullptr ? owner->TextColor() : std::nullopt;
+  if (text) SetTextColor(dc, ColorRef(*text));
+  SetBkColor(dc, ColorRef(spec_.color.value_or(clWindow)));
+  return reinterpret_cast<LRESULT>(background_.Get());
+}
+
+LRESULT Win32Form::Message(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (ControlWindow* control = ControlOf(reinterpret_cast<HWND>(lParam))) {
+        control->OnCommand(HIWORD(wParam));
+        return 0;
+      }
+      break;
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (ControlWindow* control = ControlOf(item->hwndItem)) {
+        control->OnDrawItem(*item);
+        return TRUE;
+      }
+      break;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return ControlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_ERASEBKGND: {
+      RECT client{};
+      GetClientRect(window_, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, background_.Get());
+      return 1;
+    }
+    case WM_TIMER:
+      for (const auto& timer : timers_) {
+        if (timer->Id() == wParam && timer->Enabled() && timer->OnTimer) {
+          run_(timer->OnTimer);
+          break;
+        }
+      }
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE && OnActivate) run_(OnActivate);
+      break;
+    case WM_SIZE:
+      ApplyAnchors(LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_CLOSE:
+      Close();  // hidden, not destroyed: the behaviour still reads its controls
+      return 0;
+    case WM_NCDESTROY:
+      window_ = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+HFONT Win32Form::FontFor(const ui::ControlSpec& spec) {
+  const ui::Font& font = spec.font ? *spec.font : spec_.font;
+  auto key = std::make_tuple(font.family, font.pixels, font.bold);
+  auto it = fonts_.find(key);
+  if (it == fonts_.end()) {
+    // A negative height asks for that character height, without the
+    // internal leading, as the form gives it.
+    HFONT made =
+        CreateFontW(-font.pixels, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                    DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                    DEFAULT_PITCH | FF_DONTCARE, Utf16FromUtf8(font.family).c_str());
+    it = fonts_.emplace(std::move(key), GdiObject<HFONT>(made)).first;
+  }
+  return it->second.Get();
+}
+
+HWND Win32Form::MakeChild(const wchar_t* windowClass, const ui::ControlSpec& spec, DWORD style,
+                          DWORD exStyle, HWND parent) {
+  const ui::Rect& b = spec.bounds;
+  HWND child = CreateWindowExW(exStyle, windowClass, Utf16FromUtf8(spec.caption).c_str(),
+                               CommonStyle(spec) | style, b.left, b.top, b.width, b.height,
+                               parent != nullptr ? parent : window_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId_++)),
+                               GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec)), FALSE);
+  return child;
+}
+
+template <typename Control>
+Control& Win32Form::Keep(std::unique_ptr<Control> control) {
+  Control& kept = *control;
+  byWindow_[kept.Handle()] = &kept;
+  controls_.push_back(std::move(control));
+  return kept;
+}
+
+ui::Label& Win32Form::AddLabel(const ui::ControlSpec& spec) {
+  DWORD style = AlignmentStyle(spec.alignment) | SS_NOPREFIX;
+  if (spec.centerVertically) style |= SS_CENTERIMAGE;
+  ui::ControlSpec label = spec;
+  label.tabStop = false;
+  HWND window = MakeChild(L"STATIC", label, style);
+  return Keep(std::make_unique<Win32Label>(window, label, run_, FontFor(spec)));
+}
+
+ui::Button& Win32Form::AddButton(const ui::ControlSpec& spec) {
+  HWND window = MakeChild(L"BUTTON", spec, BS_PUSHBUTTON);
+  return Keep(std::make_unique<Win32Button>(window, spec, run_));
+}
+
+ui::ColorButton& Win32Form::AddColorButton(const ui::ControlSpec& spec) {
+  HWND window = MakeChild(L"BUTTON", spec, BS_OWNERDRAW);
+  return Keep(std::make_unique<Win32ColorButton>(window, spec, run_, FontFor(spec)));
+}
+
+ui::Static& Win32Form::AddGroupBox(const ui::ControlSpec& spec) {
+  ui::ControlSpec group = spec;
+  group.tabStop = false;
+  // It ends the radio group before it and parents its own buttons.
+  HWND window = MakeChild(L"BUTTON", group, BS_GROUPBOX | WS_GROUP | WS_CLIPCHILDREN);
+  return Keep(std::make_unique<Win32GroupBox>(window, group, run_, window_));
+}
+
+ui::CheckButton& Win32Form::AddRadioButton(const ui::ControlSpec& spec, ui::Static& group) {
+  auto* box = dynamic_cast<Win32GroupBox*>(&group);
+  if (box == nullptr) {
+    HWND window = MakeChild(L"BUTTON", spec, BS_AUTORADIOBUTTON | WS_GROUP);
+    return Keep(std::make_unique<Win32CheckButton>(window, spec, run_, nullptr));
+  }
+  // The first of a group box starts its radio group; the buttons of one box
+  // exclude each other and no others.
+  const DWORD first = box->buttons.empty() ? WS_GROUP : 0;
+  HWND window = MakeChild(L"BUTTON", spec, BS_AUTORADIOBUTTON | first, 0, box->Handle());
+  return Keep(std::make_unique<Win32CheckButton>(window, spec, run_, &box->buttons));
+}
+
+ui::CheckButton& Win32Form::AddSpeedButton(const ui::ControlSpec& spec) {
+  HWND window = MakeChild(L"BUTTON", spec, BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_GROUP);
+  return Keep(std::make_unique<Win32CheckButton>(window, spec, run_, nullptr));
+}
+
+ui::ListBox& Win32Form::AddListBox(const ui::ControlSpec& spec) {
+  HWND window =
+      MakeChild(L"LISTBOX", spec, LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE);
+  return Keep(std::make_unique<Win32ListBox>(window, spec, run_));
+}
+
+ui::Edit& Win32Form::AddEdit(const ui::ControlSpec& spec) {
+  HWND window = MakeChild(L"EDIT", spec, ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+  return Keep(std::make_unique<Win32Edit>(window, spec, run_));
+}
+
+ui::Memo& Win32Form::AddMemo(const ui::ControlSpec& spec) {
+  // No wrapping: one line of the text is one line of the memo.
+  HWND window = MakeChild(L"EDIT", spec,
+                          ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL,
+                          WS_EX_CLIENTEDGE);
+  return Keep(std::make_unique<Win32Memo>(window, spec, run_));
+}
+
+ui::ProgressBar& Win32Form::AddProgressBar(const ui::ControlSpec& spec) {
+  HWND window = MakeChild(PROGRESS_CLASSW, spec, 0);
+  // A themed bar ignores its bar colour; without a theme class (no class
+  // is named " ") it is drawn the classic way, in the bar colour.
+  SetWindowTheme(window, L" ", L" ");
+  SendMessageW(window, PBM_SETRANGE32, 0, 100);
+  return Keep(std::make_unique<Win32ProgressBar>(window, spec, run_));
+}
+
+ui::Static& Win32Form::AddPicture(const ui::ControlSpec& spec) {
+  ui::ControlSpec picture = spec;
+  picture.tabStop = false;
+  // SS_BITMAP sizes the control to its bitmap.
+  HWND window = MakeChild(L"STATIC", picture, SS_BITMAP);
+  return Keep(
+      std::make_unique<Win32Picture>(window, picture, run_, LoadJpegResource(spec.resource)));
+}
+
+ui::Timer& Win32Form::AddTimer(std::chrono::milliseconds interval) {
+  const UINT_PTR id = kFirstTimerId + timers_.size();
+  timers_.push_back(std::make_unique<Win32Timer>(window_, id, interval));
+  return *timers_.back();
+}
+
+void Win32Form::FinishCreation() {
+  const RECT client{0, 0, spec_.clientWidth, spec_.clientHeight};
+  for (const auto& control : controls_) {
+    HWND window = control->Handle();
+    RECT placed{};
+    GetWindowRect(window, &placed);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&placed), 2);
+    const bool inside = placed.left >= client.left && placed.top >= client.top &&
+                        placed.right <= client.right && placed.bottom <= client.bottom;
+    if (inside) continue;
+    SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) & ~WS_TABSTOP);
+    control->SetNoFocus();
+  }
+}
+
+void Win32Form::Show() {
+  if (OnShow) run_(OnShow);
+  ControlWindow::NotePointer();
+  ShowWindow(window_, SW_SHOW);
+  UpdateWindow(window_);
+}
+
+void Win32Form::Close() {
+  if (modalOwnerDisabled_ && owner_ != nullptr) {
+    EnableWindow(owner_->Handle(), TRUE);
+    modalOwnerDisabled_ = false;
+  }
+  const bool wasShown = IsShown();
+  ShowWindow(window_, SW_HIDE);
+  // Closing the main window ends the application's message loop.
+  if (owner_ == nullptr && wasShown) PostQuitMessage(0);
+}
+
+bool Win32Form::IsShown() const {
+  return window_ != nullptr && IsWindowVisible(window_) != FALSE;
+}
+
+void Win32Form::SetClientSize(int width, int height) {
+  const SIZE size = OuterSize(spec_, width, height);
+  SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Form::ApplyAnchors(int clientWidth, int clientHeight) {
+  const int dx = clientWidth - spec_.clientWidth;
+  const int dy = clientHeight - spec_.clientHeight;
+  for (const auto& control : controls_) {
+    const ui::ControlSpec& spec = control->Spec();
+    if (spec.anchors == (ui::kAnchorLeft | ui::kAnchorTop)) continue;
+    if (GetParent(control->Handle()) != window_) continue;
+    ui::Rect r = spec.bounds;
+    const bool left = (spec.anchors & ui::kAnchorLeft) != 0;
+    const bool right = (spec.anchors & ui::kAnchorRight) != 0;
+    const bool top = (spec.anchors & ui::kAnchorTop) != 0;
+    const bool bottom = (spec.anchors & ui::kAnchorBottom) != 0;
+    if (left && right) r.width += dx;
+    if (!left && right) r.left += dx;
+    if (top && bottom) r.height += dy;
+    if (!top && bottom) r.top += dy;
+    SetWindowPos(control->Handle(), nullptr, r.left, r.top, r.width, r.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+HWND Win32Form::HandleOf(const ui::Control& control) const {
+  const auto* window = dynamic_cast<const ControlWindow*>(&control);
+  return window != nullptr ? window->Handle() : nullptr;
+}
+
+}  // namespace win32
+
+namespace win32 {
+
+HWND Win32Form::HandleNamed(std::string_view name) const {
+  for (const auto& control : controls_) {
+    if (control->Spec().name == name) return control->Handle();
+  }
+  return nullptr;
+}
+
+}  // namespace win32

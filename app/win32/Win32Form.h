@@ -1,0 +1,94 @@
+// A window of the Win32 front end: a top-level window whose client area has
+// the form's size, with the form's controls as child windows at the form's
+// coordinates. Controls outside the client area exist and work; the window
+// clips them.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "app/win32/GdiObjects.h"
+#include "app/win32/Win32Controls.h"
+#include "ui/Form.h"
+
+namespace win32 {
+
+class Win32Timer;
+
+class Win32Form : public ui::Form {
+ public:
+  // owner: the window a dialog belongs to (centred on it), or null for a
+  // main window (centred on the screen; closing it ends the message loop).
+  Win32Form(const ui::FormSpec& spec, Win32Form* owner, HandlerRunner run);
+  ~Win32Form() override;
+  Win32Form(const Win32Form&) = delete;
+  Win32Form& operator=(const Win32Form&) = delete;
+
+  ui::Label& AddLabel(const ui::ControlSpec& spec) override;
+  ui::Button& AddButton(const ui::ControlSpec& spec) override;
+  ui::ColorButton& AddColorButton(const ui::ControlSpec& spec) override;
+  ui::Static& AddGroupBox(const ui::ControlSpec& spec) override;
+  ui::CheckButton& AddRadioButton(const ui::ControlSpec& spec, ui::Static& group) override;
+  ui::CheckButton& AddSpeedButton(const ui::ControlSpec& spec) override;
+  ui::ListBox& AddListBox(const ui::ControlSpec& spec) override;
+  ui::Edit& AddEdit(const ui::ControlSpec& spec) override;
+  ui::Memo& AddMemo(const ui::ControlSpec& spec) override;
+  ui::ProgressBar& AddProgressBar(const ui::ControlSpec& spec) override;
+  ui::Static& AddPicture(const ui::ControlSpec& spec) override;
+  ui::Timer& AddTimer(std::chrono::milliseconds interval) override;
+
+  void FinishCreation() override;
+  void Show() override;
+  void Close() override;
+  bool IsShown() const override;
+  void SetClientSize(int width, int height) override;
+
+  HWND Handle() const { return window_; }
+  Win32Form* Owner() const { return owner_; }
+  // Set by the modal loop while the owner is disabled for this dialog: the
+  // owner is enabled again before the dialog hides, so it gets the
+  // activation back.
+  void SetModalOwnerDisabled(bool disabled) { modalOwnerDisabled_ = disabled; }
+
+  // The window behind a control of this form (Windows-only tests, screenshots).
+  HWND HandleOf(const ui::Control& control) const;
+  // The window of the control with that form name; null when none.
+  HWND HandleNamed(std::string_view name) const;
+  // The form whose window this is, if one of ours.
+  static Win32Form* FromHandle(HWND window);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Message(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT ControlColor(HDC dc, HWND control);
+
+  HWND MakeChild(const wchar_t* windowClass, const ui::ControlSpec& spec, DWORD style,
+                 DWORD exStyle = 0, HWND parent = nullptr);
+  HFONT FontFor(const ui::ControlSpec& spec);
+  template <typename Control>
+  Control& Keep(std::unique_ptr<Control> control);
+  ControlWindow* ControlOf(HWND window) const;
+  void ApplyAnchors(int clientWidth, int clientHeight);
+
+  ui::FormSpec spec_;
+  Win32Form* owner_;
+  HandlerRunner run_;
+  bool modalOwnerDisabled_ = false;
+  int nextControlId_ = 100;
+
+  // Declared before the windows that use them, so they outlive them.
+  std::map<std::tuple<std::string, int, bool>, GdiObject<HFONT>> fonts_;
+  GdiObject<HBRUSH> background_;
+  std::vector<std::unique_ptr<ControlWindow>> controls_;
+  std::unordered_map<HWND, ControlWindow*> byWindow_;
+  std::vector<std::unique_ptr<Win32Timer>> timers_;
+  HWND window_ = nullptr;
+};
+
+}  // namespace win32

@@ -1,0 +1,102 @@
+#include "controls/ColorBtnPainting.h"
+
+#include <utility>
+
+namespace colorbtn {
+
+PaintRect Canvas::DrawPushFrame(const PaintRect& rect, bool pushed, bool inactive) {
+  if (rect.IsEmpty()) return rect;
+  // Raised when up, sunken when pushed. An inactive button loses the
+  // darkest line so the frame looks faded.
+  TColor outerTopLeft = clBtnHighlight;
+  TColor outerBottomRight = inactive ? clBtnShadow : cl3DDkShadow;
+  TColor innerTopLeft = cl3DLight;
+  TColor innerBottomRight = clBtnShadow;
+  if (pushed) {
+    std::swap(outerTopLeft, outerBottomRight);
+    std::swap(innerTopLeft, innerBottomRight);
+  }
+  auto ring = [this](const PaintRect& r, TColor topLeft, TColor bottomRight) {
+    const int x0 = r.left;
+    const int y0 = r.top;
+    const int x1 = r.Right() - 1;
+    const int y1 = r.Bottom() - 1;
+    Line(x0, y1, x1, y1, bottomRight);
+    Line(x1, y0, x1, y1, bottomRight);
+    if (x1 > x0) Line(x0, y0, x1 - 1, y0, topLeft);
+    if (y1 > y0) Line(x0, y0, x0, y1 - 1, topLeft);
+  };
+  ring(rect, outerTopLeft, outerBottomRight);
+  const PaintRect inner = rect.Shrunk(1);
+  if (!inner.IsEmpty()) ring(inner, innerTopLeft, innerBottomRight);
+  const PaintRect interior = rect.Shrunk(2);
+  if (!interior.IsEmpty()) FillRect(interior, clBtnFace);
+  return interior;
+}
+
+void Canvas::DrawFocusRect(const PaintRect& rect) {
+  if (rect.IsEmpty()) return;
+  // Inverting shows on any face colour.
+  const int x0 = rect.left;
+  const int y0 = rect.top;
+  const int x1 = rect.Right() - 1;
+  const int y1 = rect.Bottom() - 1;
+  for (int x = x0; x <= x1; x += 2) {
+    XorPoint(x, y0);
+    if (y1 != y0) XorPoint(x, y1);
+  }
+  for (int y = y0 + 2; y < y1; y += 2) {
+    XorPoint(x0, y);
+    if (x1 != x0) XorPoint(x1, y);
+  }
+}
+
+PaintRect CaptionRect(const PaintRect& rect, TextSize text) {
+  // C++ division truncates toward zero, as the placement needs.
+  const int left = rect.left + (rect.width - text.width + 1) / 2;
+  const int top = rect.top + (rect.height - text.height + 1) / 2;
+  return {left, top, text.width, text.height};
+}
+
+namespace {
+
+void DrawCaption(Canvas& canvas, const PaintRect& rect, const std::string& caption, bool disabled) {
+  if (caption.empty()) return;
+  const PaintRect textRect = CaptionRect(rect, canvas.MeasureText(caption));
+  if (disabled) {
+    // Engraved: a highlight copy one pixel right and down, the shadow copy on top.
+    canvas.DrawText(textRect.Moved(1, 1), caption, clBtnHighlight, false);
+    canvas.DrawText(textRect, caption, clBtnShadow, false);
+  } else {
+    canvas.DrawText(textRect, caption, clBtnText, true);
+  }
+}
+
+}  // namespace
+
+void PaintColorButton(Canvas& canvas, const PaintRect& client, const ButtonLook& look,
+                      const ItemState& state) {
+  PaintRect r = client;
+  if (look.active || state.focused) {
+    canvas.OutlineRect(r, clWindowFrame);
+    r = r.Shrunk(1);
+  }
+  if (state.pressed) {
+    canvas.OutlineRect(r, clBtnShadow);
+    r = r.Shrunk(1);
+    if (look.frame3D) r = canvas.DrawPushFrame(r, true, state.disabled);
+  } else {
+    r = canvas.DrawPushFrame(r, false, state.disabled);
+  }
+  canvas.FillRect(r, look.buttonColor);
+
+  r = r.Shrunk(-1);
+  if (look.active) r = client.Shrunk(1);
+  if (state.pressed) r = r.Moved(1, 1);
+  // The caption's state follows the control, the frame's the paint request.
+  DrawCaption(canvas, r, look.caption, !look.enabled);
+
+  if (look.active && state.focused) canvas.DrawFocusRect(client.Shrunk(4));
+}
+
+}  // namespace colorbtn

@@ -1,0 +1,411 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <dlgs.h>
+
+#include <chrono>
+#include <memory>
+
+#include "app/win32/Utf16.h"
+#include "app/win32/Win32Form.h"
+#include "tests/win32/Win32TestSupport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+ui::FormSpec UpdateWindowLike() {
+  ui::FormSpec spec;
+  spec.name = "bootloaderFORM";
+  spec.caption = "MVR508_UP2";
+  spec.clientWidth = 383;
+  spec.clientHeight = 320;
+  spec.font = {"MS Sans Serif", 13, false};
+  spec.color = clWindow;
+  spec.stayOnTop = true;
+  return spec;
+}
+
+ui::ControlSpec Control(const char* name, ui::Rect bounds, const char* caption = "") {
+  ui::ControlSpec spec;
+  spec.name = name;
+  spec.bounds = bounds;
+  spec.caption = caption;
+  return spec;
+}
+
+struct Window {
+  Window() : form(win32test::Toolkit().MakeForm(UpdateWindowLike(), nullptr)) {}
+  win32::Win32Form& Form() const { return dynamic_cast<win32::Win32Form&>(*form); }
+  HWND Handle(const ui::Control& control) const { return Form().HandleOf(control); }
+  // Where a control stands in the form's client area.
+  RECT Placed(const ui::Control& control) const {
+    RECT r{};
+    GetWindowRect(Handle(control), &r);
+    MapWindowPoints(nullptr, Form().Handle(), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+  std::unique_ptr<ui::Form> form;
+};
+
+TEST(Win32Form, FrameClientSizeCaptionAndPlace) {
+  Window w;
+  HWND hwnd = w.Form().Handle();
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  EXPECT_EQ(client.right, 383);
+  EXPECT_EQ(client.bottom, 320);
+  wchar_t caption[64] = {};
+  GetWindowTextW(hwnd, caption, 64);
+  EXPECT_STREQ(caption, L"MVR508_UP2");
+
+  const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+  EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);  // fixed size
+  EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+  // Centred on the work area, to within the odd pixel.
+  RECT outer{};
+  GetWindowRect(hwnd, &outer);
+  RECT area{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  EXPECT_LE(std::abs((outer.left - area.left) - (area.right - outer.right)), 1);
+  EXPECT_LE(std::abs((outer.top - area.top) - (area.bottom - outer.bottom)), 1);
+
+  // A dialog is centred on its owner and has no topmost flag of its own.
+  ui::FormSpec dialogSpec;
+  dialogSpec.caption = "HID Device Info";
+  dialogSpec.clientWidth = 200;
+  dialogSpec.clientHeight = 100;
+  dialogSpec.fixedSize = false;
+  auto dialog = win32test::Toolkit().MakeForm(dialogSpec, w.form.get());
+  HWND dialogWindow = dynamic_cast<win32::Win32Form&>(*dialog).Handle();
+  EXPECT_EQ(GetWindow(dialogWindow, GW_OWNER), hwnd);
+  EXPECT_TRUE(GetWindowLongW(dialogWindow, GWL_STYLE) & WS_THICKFRAME);
+  RECT inner{};
+  GetWindowRect(dialogWindow, &inner);
+  EXPECT_LE(std::abs((inner.left + inner.right) - (outer.left + outer.right)), 1);
+  EXPECT_LE(std::abs((inner.top + inner.bottom) - (outer.top + outer.bottom)), 1);
+}
+
+TEST(Win32Form, LabelsAlignAndTakeTheirColoursThroughCtlColorStatic) {
+  Window w;
+  ui::ControlSpec spec = Control("Label2", {8, 80, 369, 49});
+  spec.alignment = ui::Alignment::kCenter;
+  spec.centerVertically = true;
+  spec.textColor = clRed;
+  spec.font = ui::Font{"Arial Narrow", 27, true};
+  ui::Label& label = w.Form().AddLabel(spec);
+  ui::Label& right = w.Form().AddLabel([] {
+    auto s = Control("Label4", {80, 0, 297, 25});
+    s.alignment = ui::Alignment::kRight;
+    s.textColor = clBlue;
+    return s;
+  }());
+  const RECT placed = w.Placed(label);
+  EXPECT_EQ(placed.left, 8);
+  EXPECT_EQ(placed.top, 80);
+  EXPECT_EQ(placed.right - placed.left, 369);
+  EXPECT_EQ(placed.bottom - placed.top, 49);
+  const LONG style = GetWindowLongW(w.Handle(label), GWL_STYLE);
+  EXPECT_EQ(style & SS_TYPEMASK, SS_CENTER);
+  EXPECT_TRUE(style & SS_CENTERIMAGE);
+  EXPECT_EQ(GetWindowLongW(w.Handle(right), GWL_STYLE) & SS_TYPEMASK, SS_RIGHT);
+
+  HDC dc = CreateCompatibleDC(nullptr);
+  auto askColour = [&](const ui::Control& control) {
+    const LRESULT brush =
+        SendMessageW(w.Form().Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(w.Handle(control)));
+    EXPECT_NE(brush, 0);
+    return GetTextColor(dc);
+  };
+  EXPECT_EQ(askColour(label), RGB(255, 0, 0));
+  EXPECT_EQ(askColour(right), RGB(0, 0, 255));
+  label.SetFontColor(clBlue);
+  EXPECT_EQ(askColour(label), RGB(0, 0, 255));
+  EXPECT_EQ(label.FontColor(), clBlue);
+  // The background is the form's: the system window colour.
+  EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_WINDOW));
+  DeleteDC(dc);
+
+  label.SetText("KB Connect..");
+  EXPECT_EQ(label.Text(), "KB Connect..");
+  // Texts arrive and come back as UTF-8.
+  label.SetText(
+      "Gr\xC3\xBC\xC3\x9F"
+      "e");
+  EXPECT_EQ(label.Text(),
+            "Gr\xC3\xBC\xC3\x9F"
+            "e");
+}
+
+TEST(Win32Form, RadioPairsExcludeEachOtherAndStayIndependent) {
+  Window w;
+  ui::Static& fn = w.Form().AddGroupBox(Control("GroupBox3", {608, 344, 257, 33}));
+  ui::CheckButton& fnUnlock =
+      w.Form().AddRadioButton(Control("RadioButton1", {16, 8, 113, 17}, "Fn     Unlock"), fn);
+  ui::CheckButton& fnLock =
+      w.Form().AddRadioButton(Control("RadioButton2", {136, 8, 113, 17}, "Fn     Lock"), fn);
+  ui::Static& mute = w.Form().AddGroupBox(Control("GroupBox1", {608, 384, 257, 33}));
+  ui::CheckButton& muteUnlock =
+      w.Form().AddRadioButton(Control("RadioButton3", {16, 8, 113, 17}, "Mute Unlock"), mute);
+  ui::CheckButton& muteLock =
+      w.Form().AddRadioButton(Control("RadioButton4", {136, 8, 113, 17}, "Mute Lock"), mute);
+  int fnLocks = 0;
+  int fnUnlocks = 0;
+  int clicks = 0;
+  fnLock.OnChecked = [&] { ++fnLocks; };
+  fnUnlock.OnChecked = [&] { ++fnUnlocks; };
+  fnLock.OnClick = [&] { ++clicks; };
+
+  fnUnlock.SetChecked(true);
+  muteUnlock.SetChecked(true);
+  EXPECT_EQ(fnUnlocks, 1);
+  EXPECT_EQ(clicks, 0);  // setting the state is no click
+
+  fnLock.Click();
+  EXPECT_TRUE(fnLock.Checked());
+  EXPECT_FALSE(fnUnlock.Checked());
+  EXPECT_TRUE(muteUnlock.Checked());  // the other pair is not touched
+  EXPECT_FALSE(muteLock.Checked());
+  EXPECT_EQ(fnLocks, 1);
+  EXPECT_EQ(clicks, 1);
+  fnLock.Click();  // already checked: a click, no new check
+  EXPECT_EQ(fnLocks, 1);
+  EXPECT_EQ(clicks, 2);
+
+  fnUnlock.SetChecked(true);
+  EXPECT_FALSE(fnLock.Checked());
+  EXPECT_EQ(fnUnlocks, 2);
+  // Within the group box, relative to it.
+  const RECT placed = w.Placed(fnLock);
+  EXPECT_EQ(placed.left, 608 + 136);
+  EXPECT_EQ(placed.top, 344 + 8);
+
+  // The speed button stays down until the next click.
+  ui::CheckButton& read = w.Form().AddSpeedButton(Control("ReadBtn", {984, 259, 81, 22}, "Read"));
+  read.Click();
+  EXPECT_TRUE(read.Checked());
+  read.Click();
+  EXPECT_FALSE(read.Checked());
+}
+
+TEST(Win32Form, ListBoxesKeepTheirItemHeightAndOnlyClicksNotify) {
+  Window w;
+  ui::ControlSpec history = Control("HistoryListBox", {16, 176, 353, 97});
+  history.font = ui::Font{"Courier New", 11, false};
+  history.itemHeight = 14;
+  ui::ListBox& log = w.Form().AddListBox(history);
+  ui::ControlSpec devices = Control("DevListBox", {15, 280, 354, 25});
+  devices.itemHeight = 16;
+  ui::ListBox& list = w.Form().AddListBox(devices);
+  EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETITEMHEIGHT, 0, 0), 14);
+  EXPECT_EQ(SendMessageW(w.Handle(list), LB_GETITEMHEIGHT, 0, 0), 16);
+  const RECT placed = w.Placed(list);
+  EXPECT_EQ(placed.bottom - placed.top, 25);  // no integral height
+
+  int clicks = 0;
+  list.OnClick = [&] { ++clicks; };
+  for (const char* item : {"one", "two", "three"}) list.Add(item);
+  list.SetItemIndex(1);
+  EXPECT_EQ(list.ItemIndex(), 1);
+  EXPECT_EQ(clicks, 0);
+  list.ClickItem(2);
+  EXPECT_EQ(list.ItemIndex(), 2);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(list.Item(2), "three");
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(list.ItemIndex(), -1);
+}
+
+TEST(Win32Form, ProgressBarColourRangeAndMemoLines) {
+  Window w;
+  ui::ProgressBar& bar = w.Form().AddProgressBar(Control("ProgressBar1", {10, 10, 200, 20}));
+  EXPECT_EQ(bar.Maximum(), 100);
+  bar.SetBarColor(clGreen);
+  bar.SetPosition(50);
+  EXPECT_EQ(bar.Position(), 50);
+  w.Form().Show();
+  const win32test::Rendering picture(w.Handle(bar));
+  EXPECT_EQ(picture.Pixel(picture.Width() / 4, picture.Height() / 2), RGB(0, 128, 0));
+  EXPECT_NE(picture.Pixel(picture.Width() * 3 / 4, picture.Height() / 2), RGB(0, 128, 0));
+  bar.SetPosition(150);  // past the range: at its end
+  EXPECT_EQ(bar.Position(), 100);
+  bar.SetMaximum(2000);
+  bar.SetPosition(1500);
+  EXPECT_EQ(bar.Position(), 1500);
+
+  ui::Memo& memo = w.Form().AddMemo(Control("Memo1", {10, 40, 200, 100}));
+  // Longer than the edit control's default limit of 32767 characters.
+  const std::string line(40, 'A');
+  for (int i = 0; i < 1000; ++i) memo.AppendLine(line + std::to_string(i));
+  EXPECT_EQ(memo.LineCount(), 1000);
+  EXPECT_EQ(memo.Line(999), line + "999");
+  // The control shows them once the loop has run.
+  const auto start = std::chrono::steady_clock::now();
+  win32test::Toolkit().RunUntil([] { return false; }, 50ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_EQ(SendMessageW(w.Handle(memo), EM_GETLINECOUNT, 0, 0), 1000);
+  memo.Clear();
+  EXPECT_EQ(memo.LineCount(), 0);
+  EXPECT_EQ(GetWindowTextLengthW(w.Handle(memo)), 0);
+}
+
+TEST(Win32Form, ControlsOutsideTheClientAreaTakeNoTabStopAndNoFocus) {
+  Window w;
+  ui::Button& inside = w.Form().AddButton(Control("Inside", {10, 10, 75, 25}, "In"));
+  ui::Button& outside = w.Form().AddButton(Control("SaveBtn", {680, 88, 75, 25}, "Save"));
+  ui::Button& straddling = w.Form().AddButton(Control("Edge", {350, 300, 75, 25}, "Edge"));
+  w.Form().FinishCreation();
+  EXPECT_TRUE(GetWindowLongW(w.Handle(inside), GWL_STYLE) & WS_TABSTOP);
+  EXPECT_FALSE(GetWindowLongW(w.Handle(outside), GWL_STYLE) & WS_TABSTOP);
+  EXPECT_FALSE(GetWindowLongW(w.Handle(straddling), GWL_STYLE) & WS_TABSTOP);
+
+  w.Form().Show();
+  SetFocus(w.Handle(inside));
+  int clicks = 0;
+  outside.OnClick = [&] { ++clicks; };
+  outside.Click();
+  EXPECT_EQ(clicks, 1);  // it still works
+  EXPECT_EQ(GetFocus(), w.Handle(inside));
+  outside.SetEnabled(false);
+  outside.Click();
+  EXPECT_EQ(clicks, 1);  // a disabled button is not clicked
+}
+
+TEST(Win32Form, TimersTickOnTheMessageLoopAndKeepTheirPeriodWhenEnabledAgain) {
+  Window w;
+  ui::Timer& timer = w.Form().AddTimer(100ms);
+  int ticks = 0;
+  timer.OnTimer = [&] { ++ticks; };
+  EXPECT_FALSE(timer.Enabled());
+  const auto start = std::chrono::steady_clock::now();
+  timer.SetEnabled(true);
+  // Enabling it again while it runs must not push the first tick back.
+  for (int i = 0; i < 15; ++i) {
+    win32test::Toolkit().RunUntil([] { return false; }, 10ms);
+    ui::EnableTimer(timer);
+    timer.SetEnabled(true);
+  }
+  ASSERT_TRUE(win32test::Toolkit().RunUntil([&] { return ticks > 0; }, 2000ms));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 400ms);
+  timer.SetEnabled(false);
+  const int stopped = ticks;
+  win32test::Toolkit().RunUntil([] { return false; }, 250ms);
+  EXPECT_EQ(ticks, stopped);
+}
+
+TEST(Win32Form, HandlerExceptionsReachTheErrorReporter) {
+  Window w;
+  std::vector<std::string> errors;
+  win32test::Toolkit().SetErrorReporter([&](std::string_view m) { errors.emplace_back(m); });
+  ui::Button& save = w.Form().AddButton(Control("SaveBtn", {10, 10, 75, 25}, "Save"));
+  save.OnClick = [] { throw std::runtime_error("Cannot create file C:\\x\\log.txt"); };
+  save.Click();
+  win32test::Toolkit().SetErrorReporter(nullptr);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], "Cannot create file C:\\x\\log.txt");
+}
+
+TEST(Win32Form, PictureIsTheDecodedJpegAtItsOwnSize) {
+  Window w;
+  ui::ControlSpec spec = Control("Image1", {504, 8, 296, 96});
+  spec.visible = false;
+  spec.sizeToContent = true;
+  spec.resource = "Image1.jpg";
+  ui::Static& picture = w.Form().AddPicture(spec);
+  HWND window = w.Handle(picture);
+  const auto bitmap =
+      reinterpret_cast<HBITMAP>(SendMessageW(window, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  ASSERT_NE(bitmap, nullptr);
+  BITMAP info{};
+  GetObjectW(bitmap, sizeof info, &info);
+  EXPECT_EQ(info.bmWidth, 296);
+  EXPECT_EQ(info.bmHeight, 96);
+  const RECT placed = w.Placed(picture);
+  EXPECT_EQ(placed.right - placed.left, 296);
+  EXPECT_EQ(placed.bottom - placed.top, 96);
+  EXPECT_FALSE(picture.Visible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Win32Toolkit, ModalLoopDisablesTheOwnerUntilTheDialogCloses) {
+  Window w;
+  w.Form().Show();
+  ui::FormSpec spec;
+  spec.caption = "HID Device Info";
+  spec.clientWidth = 200;
+  spec.clientHeight = 100;
+  auto dialog = win32test::Toolkit().MakeForm(spec, w.form.get());
+  ui::Timer& close = dialog->AddTimer(std::chrono::milliseconds(50));
+  bool ownerDisabledMeanwhile = false;
+  int shows = 0;
+  dialog->OnShow = [&] { ++shows; };
+  close.OnTimer = [&] {
+    ownerDisabledMeanwhile = !IsWindowEnabled(w.Form().Handle());
+    close.SetEnabled(false);
+    dialog->Close();
+  };
+  close.SetEnabled(true);
+  win32test::Toolkit().RunModal(*dialog);
+  EXPECT_EQ(shows, 1);
+  EXPECT_TRUE(ownerDisabledMeanwhile);
+  EXPECT_FALSE(dialog->IsShown());
+  EXPECT_TRUE(IsWindowEnabled(w.Form().Handle()));
+  EXPECT_TRUE(w.form->IsShown());  // a dialog's close ends nothing else
+
+  ui::SaveDialogSpec save;
+  save.filters = {{"Text Files *.txt", "*.txt"}, {"All Files *.*", "*.*"}};
+  EXPECT_EQ(win32::SaveDialogFilter(save),
+            std::wstring(L"Text Files *.txt\0*.txt\0All Files *.*\0*.*\0\0", 42));
+}
+
+}  // namespace
+
+namespace {
+
+// Answers the real save dialog from inside its own modal loop (a timer of
+// the owner ticks there): types a bare name and presses Save.
+TEST(Win32Toolkit, SaveDialogOffersTheFiltersAndAppendsTheDefaultExtension) {
+  Window w;
+  w.Form().Show();
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring typed = std::wstring(temp) + L"history";
+  ui::Timer& answer = w.Form().AddTimer(std::chrono::milliseconds(100));
+  std::wstring firstFilter;
+  answer.OnTimer = [&] {
+    HWND dialog = FindWindowW(nullptr, L"Save History");
+    if (dialog == nullptr) return;
+    answer.SetEnabled(false);
+    HWND types = GetDlgItem(dialog, cmb1);
+    wchar_t text[128] = {};
+    if (types != nullptr) SendMessageW(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+    firstFilter = text;
+    // The name field is a combo box (cmb13) or an edit (edt1), by version.
+    SetDlgItemTextW(dialog, GetDlgItem(dialog, cmb13) != nullptr ? cmb13 : edt1, typed.c_str());
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  };
+  answer.SetEnabled(true);
+  ui::SaveDialogSpec spec;
+  spec.title = "Save History";
+  spec.filters = {{"Text Files *.txt", "*.txt"}, {"All Files *.*", "*.*"}};
+  spec.defaultExtension = "txt";
+  const std::optional<std::string> chosen = win32test::Toolkit().AskSaveFileName(spec, *w.form);
+  answer.SetEnabled(false);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(*chosen, win32::Utf8FromUtf16(typed) + ".txt");
+  EXPECT_EQ(firstFilter, L"Text Files *.txt");
+}
+
+}  // namespace
