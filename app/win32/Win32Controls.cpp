@@ -269,7 +269,33 @@ Win32ListBox::Win32ListBox(HWND window, ui::ControlSpec spec, HandlerRunner run)
   if (spec_.itemHeight > 0) SendMessageW(window_, LB_SETITEMHEIGHT, 0, spec_.itemHeight);
 }
 
+namespace {
+
+constexpr UINT kRedrawList = WM_APP + 0x41;
+
+}  // namespace
+
+void Win32ListBox::HoldRedraw() {
+  if (redrawHeld_ || !IsWindowVisible(window_)) return;
+  redrawHeld_ = true;
+  SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+  PostMessageW(window_, kRedrawList, 0, 0);
+}
+
+LRESULT Win32ListBox::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kRedrawList) {
+    if (redrawHeld_) {
+      redrawHeld_ = false;
+      SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+      RedrawWindow(window_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+    }
+    return 0;
+  }
+  return ControlWindow::SubclassMessage(message, wParam, lParam);
+}
+
 void Win32ListBox::Add(std::string_view text) {
+  HoldRedraw();
   SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(text).c_str()));
 }
 
@@ -292,6 +318,7 @@ std::string Win32ListBox::Item(int index) const {
 }
 
 void Win32ListBox::SetItemIndex(int index) {
+  HoldRedraw();
   SendMessageW(window_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
