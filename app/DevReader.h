@@ -30,10 +30,10 @@ class TbootloaderFORM {
   TbootloaderFORM& operator=(const TbootloaderFORM&) = delete;
 
   // The form's description, the one place its geometry is written.
-  static ui::FormSpec FormDescription();
-  static const std::vector<ui::ControlSpec>& ControlDescriptions();
+  static ui::FormLayout FormDescription();
+  static const std::vector<ui::ControlLayout>& ControlDescriptions();
   // The entry of ControlDescriptions() with that name; throws when none.
-  static const ui::ControlSpec& ControlDescription(std::string_view name);
+  static const ui::ControlLayout& ControlDescription(std::string_view name);
 
   ui::Form& Window() const { return *window_; }
 

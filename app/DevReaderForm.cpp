@@ -12,13 +12,13 @@ ui::Font PixelFont(const char* family, int pixels, bool bold = false) {
   return {.family = family, .pixels = pixels, .bold = bold};
 }
 
-ui::ControlSpec Button(const char* name, ui::Rect bounds, const char* caption) {
+ui::ControlLayout Button(const char* name, ui::Rect bounds, const char* caption) {
   return {.name = name, .bounds = bounds, .caption = caption};
 }
 
 // The three lock pairs: each group box holds two buttons that exclude each
 // other; the pairs are independent. Positions are relative to the group.
-ui::ControlSpec Radio(const char* name, int left, const char* caption) {
+ui::ControlLayout Radio(const char* name, int left, const char* caption) {
   return {.name = name,
           .bounds = {left, 8, 113, 17},
           .caption = caption,
@@ -26,13 +26,13 @@ ui::ControlSpec Radio(const char* name, int left, const char* caption) {
           .textColor = clRed};
 }
 
-ui::ControlSpec Edit(const char* name, ui::Rect bounds, const char* text) {
+ui::ControlLayout Edit(const char* name, ui::Rect bounds, const char* text) {
   return {.name = name, .bounds = bounds, .caption = text, .tabStop = false};
 }
 
 }  // namespace
 
-ui::FormSpec TbootloaderFORM::FormDescription() {
+ui::FormLayout TbootloaderFORM::FormDescription() {
   // Single fixed border with only the close box, always on top, centred.
   return {.name = "bootloaderFORM",
           .caption = "MVR508_UP2",
@@ -45,8 +45,8 @@ ui::FormSpec TbootloaderFORM::FormDescription() {
           .centered = true};
 }
 
-const std::vector<ui::ControlSpec>& TbootloaderFORM::ControlDescriptions() {
-  static const std::vector<ui::ControlSpec> controls = {
+const std::vector<ui::ControlLayout>& TbootloaderFORM::ControlDescriptions() {
+  static const std::vector<ui::ControlLayout> controls = {
       {.name = "Label4",
        .bounds = {80, 0, 297, 25},
        .font = PixelFont("Arial", 13, true),
@@ -132,53 +132,53 @@ const std::vector<ui::ControlSpec>& TbootloaderFORM::ControlDescriptions() {
   return controls;
 }
 
-const ui::ControlSpec& TbootloaderFORM::ControlDescription(std::string_view name) {
-  for (const ui::ControlSpec& spec : ControlDescriptions()) {
-    if (spec.name == name) return spec;
+const ui::ControlLayout& TbootloaderFORM::ControlDescription(std::string_view name) {
+  for (const ui::ControlLayout& layout : ControlDescriptions()) {
+    if (layout.name == name) return layout;
   }
   throw std::logic_error("no control " + std::string(name) + " on the update window");
 }
 
 void TbootloaderFORM::CreateControls() {
   ui::Form& form = *window_;
-  const auto spec = [](std::string_view name) -> const ui::ControlSpec& {
+  const auto layout = [](std::string_view name) -> const ui::ControlLayout& {
     return ControlDescription(name);
   };
-  Label4 = &form.AddLabel(spec("Label4"));
-  Label3 = &form.AddLabel(spec("Label3"));
-  Label2 = &form.AddLabel(spec("Label2"));
-  ColorBtn1 = &form.AddColorButton(spec("ColorBtn1"));
-  HistoryListBox = &form.AddListBox(spec("HistoryListBox"));
-  DevListBox = &form.AddListBox(spec("DevListBox"));
-  Label5 = &form.AddLabel(spec("Label5"));
-  Button2 = &form.AddButton(spec("Button2"));
-  Button5 = &form.AddButton(spec("Button5"));
-  Button9 = &form.AddButton(spec("Button9"));
-  Image1 = &form.AddPicture(spec("Image1"));
-  Button1 = &form.AddButton(spec("Button1"));
-  GroupBox3 = &form.AddGroupBox(spec("GroupBox3"));
-  RadioButton1 = &form.AddRadioButton(spec("RadioButton1"), *GroupBox3);
-  RadioButton2 = &form.AddRadioButton(spec("RadioButton2"), *GroupBox3);
-  GroupBox1 = &form.AddGroupBox(spec("GroupBox1"));
-  RadioButton3 = &form.AddRadioButton(spec("RadioButton3"), *GroupBox1);
-  RadioButton4 = &form.AddRadioButton(spec("RadioButton4"), *GroupBox1);
-  GroupBox2 = &form.AddGroupBox(spec("GroupBox2"));
-  RadioButton5 = &form.AddRadioButton(spec("RadioButton5"), *GroupBox2);
-  RadioButton6 = &form.AddRadioButton(spec("RadioButton6"), *GroupBox2);
-  ReadBtn = &form.AddSpeedButton(spec("ReadBtn"));
-  Button3 = &form.AddButton(spec("Button3"));
-  Button4 = &form.AddButton(spec("Button4"));
-  InfoBtn = &form.AddButton(spec("InfoBtn"));
-  WriteBtn = &form.AddButton(spec("WriteBtn"));
-  SaveBtn = &form.AddButton(spec("SaveBtn"));
-  ClearBtn = &form.AddButton(spec("ClearBtn"));
-  Label1 = &form.AddLabel(spec("Label1"));
-  ReportID = &form.AddEdit(spec("ReportID"));
-  Edit1 = &form.AddEdit(spec("Edit1"));
-  Edit2 = &form.AddEdit(spec("Edit2"));
-  Memo1 = &form.AddMemo(spec("Memo1"));
-  Memo2 = &form.AddMemo(spec("Memo2"));
-  ProgressBar1 = &form.AddProgressBar(spec("ProgressBar1"));
+  Label4 = &form.AddLabel(layout("Label4"));
+  Label3 = &form.AddLabel(layout("Label3"));
+  Label2 = &form.AddLabel(layout("Label2"));
+  ColorBtn1 = &form.AddColorButton(layout("ColorBtn1"));
+  HistoryListBox = &form.AddListBox(layout("HistoryListBox"));
+  DevListBox = &form.AddListBox(layout("DevListBox"));
+  Label5 = &form.AddLabel(layout("Label5"));
+  Button2 = &form.AddButton(layout("Button2"));
+  Button5 = &form.AddButton(layout("Button5"));
+  Button9 = &form.AddButton(layout("Button9"));
+  Image1 = &form.AddPicture(layout("Image1"));
+  Button1 = &form.AddButton(layout("Button1"));
+  GroupBox3 = &form.AddGroupBox(layout("GroupBox3"));
+  RadioButton1 = &form.AddRadioButton(layout("RadioButton1"), *GroupBox3);
+  RadioButton2 = &form.AddRadioButton(layout("RadioButton2"), *GroupBox3);
+  GroupBox1 = &form.AddGroupBox(layout("GroupBox1"));
+  RadioButton3 = &form.AddRadioButton(layout("RadioButton3"), *GroupBox1);
+  RadioButton4 = &form.AddRadioButton(layout("RadioButton4"), *GroupBox1);
+  GroupBox2 = &form.AddGroupBox(layout("GroupBox2"));
+  RadioButton5 = &form.AddRadioButton(layout("RadioButton5"), *GroupBox2);
+  RadioButton6 = &form.AddRadioButton(layout("RadioButton6"), *GroupBox2);
+  ReadBtn = &form.AddSpeedButton(layout("ReadBtn"));
+  Button3 = &form.AddButton(layout("Button3"));
+  Button4 = &form.AddButton(layout("Button4"));
+  InfoBtn = &form.AddButton(layout("InfoBtn"));
+  WriteBtn = &form.AddButton(layout("WriteBtn"));
+  SaveBtn = &form.AddButton(layout("SaveBtn"));
+  ClearBtn = &form.AddButton(layout("ClearBtn"));
+  Label1 = &form.AddLabel(layout("Label1"));
+  ReportID = &form.AddEdit(layout("ReportID"));
+  Edit1 = &form.AddEdit(layout("Edit1"));
+  Edit2 = &form.AddEdit(layout("Edit2"));
+  Memo1 = &form.AddMemo(layout("Memo1"));
+  Memo2 = &form.AddMemo(layout("Memo2"));
+  ProgressBar1 = &form.AddProgressBar(layout("ProgressBar1"));
   ProgressBar1->SetMaximum(100);
   ProgressBar1->SetPosition(0);
 

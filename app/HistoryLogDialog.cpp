@@ -2,7 +2,7 @@
 
 namespace historylog {
 
-ui::SaveDialogSpec SaveDialogDescription() {
+ui::SaveDialogOptions SaveDialogDescription() {
   return {.title = "Save History",
           .filters = {{"Text Files", "*.txt"}, {"All Files", "*.*"}},
           .defaultExtension = "txt",

@@ -8,6 +8,6 @@ namespace historylog {
 // Title "Save History", the two filters ("Text Files" *.txt first, then all
 // files), default extension "txt", the process's current directory, and an
 // existing file replaced without a question.
-ui::SaveDialogSpec SaveDialogDescription();
+ui::SaveDialogOptions SaveDialogDescription();
 
 }  // namespace historylog

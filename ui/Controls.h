@@ -41,7 +41,7 @@ enum Anchor : unsigned {
 
 // One control as the form describes it. Fields that a kind of control has
 // no use for are ignored by it.
-struct ControlSpec {
+struct ControlLayout {
   std::string name{};  // the form's name ("Label2"), also the toolkit's object name
   Rect bounds{};
   std::string caption{};              // caption or initial text

@@ -13,7 +13,7 @@
 
 namespace ui {
 
-struct FormSpec {
+struct FormLayout {
   std::string name{};     // the form's name ("bootloaderFORM"), also the object name
   std::string caption{};  // the title bar's text
   int clientWidth = 0;
@@ -32,21 +32,21 @@ class Form {
  public:
   virtual ~Form() = default;
 
-  virtual Label& AddLabel(const ControlSpec& spec) = 0;
-  virtual Button& AddButton(const ControlSpec& spec) = 0;
-  virtual ColorButton& AddColorButton(const ControlSpec& spec) = 0;
+  virtual Label& AddLabel(const ControlLayout& layout) = 0;
+  virtual Button& AddButton(const ControlLayout& layout) = 0;
+  virtual ColorButton& AddColorButton(const ControlLayout& layout) = 0;
   // A frame around radio buttons; the buttons in one group exclude each other.
-  virtual Static& AddGroupBox(const ControlSpec& spec) = 0;
+  virtual Static& AddGroupBox(const ControlLayout& layout) = 0;
   // A radio button inside a group made by AddGroupBox; its bounds are
   // relative to the group.
-  virtual CheckButton& AddRadioButton(const ControlSpec& spec, Static& group) = 0;
+  virtual CheckButton& AddRadioButton(const ControlLayout& layout, Static& group) = 0;
   // A flat button that stays down after a click and comes up at the next.
-  virtual CheckButton& AddSpeedButton(const ControlSpec& spec) = 0;
-  virtual ListBox& AddListBox(const ControlSpec& spec) = 0;
-  virtual Edit& AddEdit(const ControlSpec& spec) = 0;
-  virtual Memo& AddMemo(const ControlSpec& spec) = 0;
-  virtual ProgressBar& AddProgressBar(const ControlSpec& spec) = 0;
-  virtual Static& AddPicture(const ControlSpec& spec) = 0;
+  virtual CheckButton& AddSpeedButton(const ControlLayout& layout) = 0;
+  virtual ListBox& AddListBox(const ControlLayout& layout) = 0;
+  virtual Edit& AddEdit(const ControlLayout& layout) = 0;
+  virtual Memo& AddMemo(const ControlLayout& layout) = 0;
+  virtual ProgressBar& AddProgressBar(const ControlLayout& layout) = 0;
+  virtual Static& AddPicture(const ControlLayout& layout) = 0;
   // A timer of this window, made disabled.
   virtual Timer& AddTimer(std::chrono::milliseconds interval) = 0;
 

@@ -26,7 +26,7 @@ struct FileFilter {
   std::string pattern{};      // "*.txt"
 };
 
-struct SaveDialogSpec {
+struct SaveDialogOptions {
   std::string title{};
   std::vector<FileFilter> filters{};  // the first is chosen
   std::string defaultExtension{};     // appended to a name typed without one ("txt")
@@ -39,11 +39,12 @@ class Toolkit {
   virtual ~Toolkit() = default;
 
   // A new window; a dialog names its owner.
-  virtual std::unique_ptr<Form> MakeForm(const FormSpec& spec, Form* owner) = 0;
+  virtual std::unique_ptr<Form> MakeForm(const FormLayout& layout, Form* owner) = 0;
   // Shows a dialog made by MakeForm and returns when it was closed.
   virtual void RunModal(Form& dialog) = 0;
   // The modal save dialog; empty when the user cancelled.
-  virtual std::optional<std::string> AskSaveFileName(const SaveDialogSpec& spec, Form& owner) = 0;
+  virtual std::optional<std::string> AskSaveFileName(const SaveDialogOptions& layout,
+                                                     Form& owner) = 0;
   // The application's standard error box, for a failure a handler raised.
   virtual void ShowError(std::string_view message) = 0;
 

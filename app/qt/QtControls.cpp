@@ -56,57 +56,58 @@ void SetTextColor(QWidget& widget, TColor color) {
   widget.setPalette(palette);
 }
 
-Qt::Alignment LabelAlignment(const ui::ControlSpec& spec) {
+Qt::Alignment LabelAlignment(const ui::ControlLayout& layout) {
   Qt::Alignment horizontal = Qt::AlignLeft;
-  if (spec.alignment == ui::Alignment::kCenter) horizontal = Qt::AlignHCenter;
-  if (spec.alignment == ui::Alignment::kRight) horizontal = Qt::AlignRight | Qt::AlignAbsolute;
-  return horizontal | (spec.centerVertically ? Qt::AlignVCenter : Qt::AlignTop);
+  if (layout.alignment == ui::Alignment::kCenter) horizontal = Qt::AlignHCenter;
+  if (layout.alignment == ui::Alignment::kRight) horizontal = Qt::AlignRight | Qt::AlignAbsolute;
+  return horizontal | (layout.centerVertically ? Qt::AlignVCenter : Qt::AlignTop);
 }
 
 template <class Widget>
-Widget* Make(QWidget& parent, const ui::ControlSpec& spec) {
+Widget* Make(QWidget& parent, const ui::ControlLayout& layout) {
   auto* widget = new Widget(&parent);
-  ApplySpec(*widget, spec);
+  ApplyLayout(*widget, layout);
   return widget;
 }
 
 }  // namespace
 
-QFont PixelFont(const ui::Font& spec) {
+QFont PixelFont(const ui::Font& layout) {
   QFont font;
-  const QString family = QString::fromStdString(spec.family);
+  const QString family = QString::fromStdString(layout.family);
   if (family == QStringLiteral("MS Sans Serif")) {
     font.setFamilies({family, QStringLiteral("Liberation Sans")});
   } else {
     font.setFamily(family);
   }
-  font.setPixelSize(spec.pixels);
-  font.setBold(spec.bold);
+  font.setPixelSize(layout.pixels);
+  font.setBold(layout.bold);
   return font;
 }
 
-void ApplySpec(QWidget& widget, const ui::ControlSpec& spec) {
-  widget.setObjectName(QString::fromStdString(spec.name));
-  widget.setGeometry(spec.bounds.left, spec.bounds.top, spec.bounds.width, spec.bounds.height);
-  if (spec.font) widget.setFont(PixelFont(*spec.font));
-  if (spec.textColor) SetTextColor(widget, *spec.textColor);
-  widget.setEnabled(spec.enabled);
-  if (!spec.visible) widget.setVisible(false);
-  if (!spec.tabStop) widget.setFocusPolicy(Qt::ClickFocus);
-  if (spec.handCursor) widget.setCursor(Qt::PointingHandCursor);
+void ApplyLayout(QWidget& widget, const ui::ControlLayout& layout) {
+  widget.setObjectName(QString::fromStdString(layout.name));
+  widget.setGeometry(layout.bounds.left, layout.bounds.top, layout.bounds.width,
+                     layout.bounds.height);
+  if (layout.font) widget.setFont(PixelFont(*layout.font));
+  if (layout.textColor) SetTextColor(widget, *layout.textColor);
+  widget.setEnabled(layout.enabled);
+  if (!layout.visible) widget.setVisible(false);
+  if (!layout.tabStop) widget.setFocusPolicy(Qt::ClickFocus);
+  if (layout.handCursor) widget.setCursor(Qt::PointingHandCursor);
 }
 
 // --- Label ---
 
-QtLabel::QtLabel(QWidget& parent, const ui::ControlSpec& spec)
-    : Adapter(Make<QLabel>(parent, spec)),
+QtLabel::QtLabel(QWidget& parent, const ui::ControlLayout& layout)
+    : Adapter(Make<QLabel>(parent, layout)),
       label_(static_cast<QLabel*>(Widget())),
-      sizeToContent_(spec.sizeToContent),
-      color_(spec.textColor.value_or(clWindowText)) {
+      sizeToContent_(layout.sizeToContent),
+      color_(layout.textColor.value_or(clWindowText)) {
   // Device strings are shown as they are, never interpreted as markup.
   label_->setTextFormat(Qt::PlainText);
-  label_->setAlignment(LabelAlignment(spec));
-  SetText(spec.caption);
+  label_->setAlignment(LabelAlignment(layout));
+  SetText(layout.caption);
 }
 
 void QtLabel::SetText(std::string_view text) {
@@ -128,9 +129,9 @@ void QtLabel::SetFontColor(TColor color) {
 // --- Buttons ---
 
 template <class Interface>
-ButtonAdapter<Interface>::ButtonAdapter(QAbstractButton* button, const ui::ControlSpec& spec)
+ButtonAdapter<Interface>::ButtonAdapter(QAbstractButton* button, const ui::ControlLayout& layout)
     : Adapter<Interface>(button), button_(button) {
-  button->setText(ToQString(spec.caption));
+  button->setText(ToQString(layout.caption));
   QObject::connect(button, &QAbstractButton::clicked, button, [this] {
     if (this->OnClick) this->OnClick();
   });
@@ -151,13 +152,13 @@ void ButtonAdapter<Interface>::Click() {
   button_->click();
 }
 
-QtButton::QtButton(QWidget& parent, const ui::ControlSpec& spec)
-    : ButtonAdapter(Make<QPushButton>(parent, spec), spec) {}
+QtButton::QtButton(QWidget& parent, const ui::ControlLayout& layout)
+    : ButtonAdapter(Make<QPushButton>(parent, layout), layout) {}
 
-QtColorButton::QtColorButton(QWidget& parent, const ui::ControlSpec& spec)
-    : ButtonAdapter(Make<TColorBtn>(parent, spec), spec),
+QtColorButton::QtColorButton(QWidget& parent, const ui::ControlLayout& layout)
+    : ButtonAdapter(Make<TColorBtn>(parent, layout), layout),
       colorButton_(static_cast<TColorBtn*>(button_)) {
-  colorButton_->SetFrame3D(spec.frame3D);
+  colorButton_->SetFrame3D(layout.frame3D);
   colorButton_->setAutoDefault(false);
 }
 
@@ -170,18 +171,18 @@ TColor QtColorButton::ButtonColor() const {
 }
 
 namespace {
-QAbstractButton* MakeCheckButton(QWidget& parent, const ui::ControlSpec& spec,
+QAbstractButton* MakeCheckButton(QWidget& parent, const ui::ControlLayout& layout,
                                  QtCheckButton::Kind kind) {
-  if (kind == QtCheckButton::Kind::kRadio) return Make<QRadioButton>(parent, spec);
-  auto* button = Make<QToolButton>(parent, spec);
+  if (kind == QtCheckButton::Kind::kRadio) return Make<QRadioButton>(parent, layout);
+  auto* button = Make<QToolButton>(parent, layout);
   button->setCheckable(true);
   button->setAutoRaise(true);
   return button;
 }
 }  // namespace
 
-QtCheckButton::QtCheckButton(QWidget& parent, const ui::ControlSpec& spec, Kind kind)
-    : ButtonAdapter(MakeCheckButton(parent, spec, kind), spec) {
+QtCheckButton::QtCheckButton(QWidget& parent, const ui::ControlLayout& layout, Kind kind)
+    : ButtonAdapter(MakeCheckButton(parent, layout, kind), layout) {
   QObject::connect(button_, &QAbstractButton::toggled, button_, [this](bool checked) {
     if (checked && OnChecked) OnChecked();
   });
@@ -197,10 +198,10 @@ bool QtCheckButton::Checked() const {
 
 // --- List box ---
 
-QtListBox::QtListBox(QWidget& parent, const ui::ControlSpec& spec)
-    : Adapter(Make<QListWidget>(parent, spec)),
+QtListBox::QtListBox(QWidget& parent, const ui::ControlLayout& layout)
+    : Adapter(Make<QListWidget>(parent, layout)),
       list_(static_cast<QListWidget*>(Widget())),
-      itemHeight_(spec.itemHeight) {
+      itemHeight_(layout.itemHeight) {
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setUniformItemSizes(true);
   list_->setFrameShape(QFrame::Box);
@@ -261,9 +262,9 @@ void QtListBox::ClickItem(int index) {
 
 // --- Edit and memo ---
 
-QtEdit::QtEdit(QWidget& parent, const ui::ControlSpec& spec)
-    : Adapter(Make<QLineEdit>(parent, spec)), edit_(static_cast<QLineEdit*>(Widget())) {
-  edit_->setText(ToQString(spec.caption));
+QtEdit::QtEdit(QWidget& parent, const ui::ControlLayout& layout)
+    : Adapter(Make<QLineEdit>(parent, layout)), edit_(static_cast<QLineEdit*>(Widget())) {
+  edit_->setText(ToQString(layout.caption));
 }
 
 void QtEdit::SetText(std::string_view text) {
@@ -274,12 +275,12 @@ std::string QtEdit::Text() const {
   return edit_->text().toStdString();
 }
 
-QtMemo::QtMemo(QWidget& parent, const ui::ControlSpec& spec)
-    : Adapter(Make<QPlainTextEdit>(parent, spec)), memo_(static_cast<QPlainTextEdit*>(Widget())) {
+QtMemo::QtMemo(QWidget& parent, const ui::ControlLayout& layout)
+    : Adapter(Make<QPlainTextEdit>(parent, layout)), memo_(static_cast<QPlainTextEdit*>(Widget())) {
   memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   // One line is one entry of the line list, however narrow the memo.
   memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  if (!spec.caption.empty()) memo_->setPlainText(ToQString(spec.caption));
+  if (!layout.caption.empty()) memo_->setPlainText(ToQString(layout.caption));
 }
 
 void QtMemo::AppendLine(std::string_view line) {
@@ -302,8 +303,8 @@ void QtMemo::Clear() {
 
 // --- Progress bar ---
 
-QtProgressBar::QtProgressBar(QWidget& parent, const ui::ControlSpec& spec)
-    : Adapter(Make<QProgressBar>(parent, spec)), bar_(static_cast<QProgressBar*>(Widget())) {
+QtProgressBar::QtProgressBar(QWidget& parent, const ui::ControlLayout& layout)
+    : Adapter(Make<QProgressBar>(parent, layout)), bar_(static_cast<QProgressBar*>(Widget())) {
   bar_->setRange(0, 100);
   bar_->setValue(0);
   bar_->setTextVisible(false);
@@ -335,27 +336,27 @@ void QtProgressBar::SetBarColor(TColor color) {
 // --- Group box and picture ---
 
 namespace {
-QWidget* MakeStatic(QWidget& parent, const ui::ControlSpec& spec, QtStatic::Kind kind) {
+QWidget* MakeStatic(QWidget& parent, const ui::ControlLayout& layout, QtStatic::Kind kind) {
   if (kind == QtStatic::Kind::kGroupBox) {
-    auto* group = Make<QGroupBox>(parent, spec);
-    group->setTitle(ToQString(spec.caption));
+    auto* group = Make<QGroupBox>(parent, layout);
+    group->setTitle(ToQString(layout.caption));
     return group;
   }
-  auto* picture = Make<QLabel>(parent, spec);
+  auto* picture = Make<QLabel>(parent, layout);
   picture->setAttribute(Qt::WA_TranslucentBackground);
   picture->setAutoFillBackground(false);
   const JpegDecodeResult decoded =
-      LoadJpeg(QStringLiteral(":/kbupdate/") + QString::fromStdString(spec.resource));
+      LoadJpeg(QStringLiteral(":/kbupdate/") + QString::fromStdString(layout.resource));
   if (!decoded.image.isNull()) {
     picture->setPixmap(QPixmap::fromImage(decoded.image));
-    if (spec.sizeToContent) picture->resize(decoded.image.size());
+    if (layout.sizeToContent) picture->resize(decoded.image.size());
   }
   return picture;
 }
 }  // namespace
 
-QtStatic::QtStatic(QWidget& parent, const ui::ControlSpec& spec, Kind kind)
-    : Adapter(MakeStatic(parent, spec, kind)) {}
+QtStatic::QtStatic(QWidget& parent, const ui::ControlLayout& layout, Kind kind)
+    : Adapter(MakeStatic(parent, layout, kind)) {}
 
 // --- Timer ---
 

@@ -37,7 +37,7 @@ QFont PixelFont(const ui::Font& font);
 
 // Places, names and styles a new widget as the description says (bounds,
 // font, text colour, enabled, visible, tab stop, cursor).
-void ApplySpec(QWidget& widget, const ui::ControlSpec& spec);
+void ApplyLayout(QWidget& widget, const ui::ControlLayout& layout);
 
 // What every kind shares: enabled and the own visibility flag.
 template <class Interface>
@@ -56,7 +56,7 @@ class Adapter : public Interface, public WidgetHolder {
 
 class QtLabel final : public Adapter<ui::Label> {
  public:
-  QtLabel(QWidget& parent, const ui::ControlSpec& spec);
+  QtLabel(QWidget& parent, const ui::ControlLayout& layout);
   void SetText(std::string_view text) override;
   std::string Text() const override;
   void SetFontColor(TColor color) override;
@@ -72,7 +72,7 @@ class QtLabel final : public Adapter<ui::Label> {
 template <class Interface>
 class ButtonAdapter : public Adapter<Interface> {
  public:
-  ButtonAdapter(QAbstractButton* button, const ui::ControlSpec& spec);
+  ButtonAdapter(QAbstractButton* button, const ui::ControlLayout& layout);
   std::string Caption() const override;
   void Click() override;
 
@@ -82,13 +82,13 @@ class ButtonAdapter : public Adapter<Interface> {
 
 class QtButton final : public ButtonAdapter<ui::Button> {
  public:
-  QtButton(QWidget& parent, const ui::ControlSpec& spec);
+  QtButton(QWidget& parent, const ui::ControlLayout& layout);
 };
 
 // TColorBtn as it is; only its colour and frame are set from here.
 class QtColorButton final : public ButtonAdapter<ui::ColorButton> {
  public:
-  QtColorButton(QWidget& parent, const ui::ControlSpec& spec);
+  QtColorButton(QWidget& parent, const ui::ControlLayout& layout);
   void SetButtonColor(TColor color) override;
   TColor ButtonColor() const override;
 
@@ -100,14 +100,14 @@ class QtColorButton final : public ButtonAdapter<ui::ColorButton> {
 class QtCheckButton final : public ButtonAdapter<ui::CheckButton> {
  public:
   enum class Kind { kRadio, kSpeed };
-  QtCheckButton(QWidget& parent, const ui::ControlSpec& spec, Kind kind);
+  QtCheckButton(QWidget& parent, const ui::ControlLayout& layout, Kind kind);
   void SetChecked(bool checked) override;
   bool Checked() const override;
 };
 
 class QtListBox final : public Adapter<ui::ListBox> {
  public:
-  QtListBox(QWidget& parent, const ui::ControlSpec& spec);
+  QtListBox(QWidget& parent, const ui::ControlLayout& layout);
   void Add(std::string_view text) override;
   void Clear() override;
   int Count() const override;
@@ -125,7 +125,7 @@ class QtListBox final : public Adapter<ui::ListBox> {
 
 class QtEdit final : public Adapter<ui::Edit> {
  public:
-  QtEdit(QWidget& parent, const ui::ControlSpec& spec);
+  QtEdit(QWidget& parent, const ui::ControlLayout& layout);
   void SetText(std::string_view text) override;
   std::string Text() const override;
 
@@ -135,7 +135,7 @@ class QtEdit final : public Adapter<ui::Edit> {
 
 class QtMemo final : public Adapter<ui::Memo> {
  public:
-  QtMemo(QWidget& parent, const ui::ControlSpec& spec);
+  QtMemo(QWidget& parent, const ui::ControlLayout& layout);
   void AppendLine(std::string_view line) override;
   int LineCount() const override;
   std::string Line(int index) const override;
@@ -147,7 +147,7 @@ class QtMemo final : public Adapter<ui::Memo> {
 
 class QtProgressBar final : public Adapter<ui::ProgressBar> {
  public:
-  QtProgressBar(QWidget& parent, const ui::ControlSpec& spec);
+  QtProgressBar(QWidget& parent, const ui::ControlLayout& layout);
   void SetMaximum(int maximum) override;
   int Maximum() const override;
   // QProgressBar ignores a value outside its range; the form's bar stands
@@ -169,7 +169,7 @@ class QtProgressBar final : public Adapter<ui::ProgressBar> {
 class QtStatic final : public Adapter<ui::Static> {
  public:
   enum class Kind { kGroupBox, kPicture };
-  QtStatic(QWidget& parent, const ui::ControlSpec& spec, Kind kind);
+  QtStatic(QWidget& parent, const ui::ControlLayout& layout, Kind kind);
 };
 
 class QtTimer final : public ui::Timer {

@@ -45,36 +45,36 @@ constexpr unsigned kLeftTop = ui::kAnchorLeft | ui::kAnchorTop;
 
 }  // namespace
 
-QtForm::QtForm(const ui::FormSpec& spec, QWidget* owner) : spec_(spec) {
+QtForm::QtForm(const ui::FormLayout& layout, QWidget* owner) : layout_(layout) {
   // A single fixed border with only the system menu and the close box.
   Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint;
-  if (spec.stayOnTop) flags |= Qt::WindowStaysOnTopHint;
-  if (spec.fixedSize) flags |= Qt::MSWindowsFixedSizeDialogHint;
+  if (layout.stayOnTop) flags |= Qt::WindowStaysOnTopHint;
+  if (layout.fixedSize) flags |= Qt::MSWindowsFixedSizeDialogHint;
   if (owner == nullptr) {
     window_ = new FormWindow<QWidget>(*this, nullptr, flags | Qt::Window);
   } else {
     // Qt centres a dialog on its owner when it is shown.
     window_ = new FormWindow<QDialog>(*this, owner, flags | Qt::Dialog);
   }
-  window_->setObjectName(QString::fromStdString(spec.name));
-  window_->setWindowTitle(QString::fromStdString(spec.caption));
-  if (spec.fixedSize) {
-    window_->setFixedSize(spec.clientWidth, spec.clientHeight);
+  window_->setObjectName(QString::fromStdString(layout.name));
+  window_->setWindowTitle(QString::fromStdString(layout.caption));
+  if (layout.fixedSize) {
+    window_->setFixedSize(layout.clientWidth, layout.clientHeight);
   } else {
-    window_->resize(spec.clientWidth, spec.clientHeight);
+    window_->resize(layout.clientWidth, layout.clientHeight);
   }
-  window_->setFont(PixelFont(spec.font));
-  if (spec.color) {
+  window_->setFont(PixelFont(layout.font));
+  if (layout.color) {
     QPalette background = window_->palette();
-    background.setColor(QPalette::Window, ToQColor(*spec.color, background));
+    background.setColor(QPalette::Window, ToQColor(*layout.color, background));
     window_->setPalette(background);
     window_->setAutoFillBackground(true);
   }
-  if (owner == nullptr && spec.centered) {
+  if (owner == nullptr && layout.centered) {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
       const QRect available = screen->availableGeometry();
-      window_->move(available.center() - QPoint(spec.clientWidth / 2, spec.clientHeight / 2));
+      window_->move(available.center() - QPoint(layout.clientWidth / 2, layout.clientHeight / 2));
     }
   }
 }
@@ -85,56 +85,57 @@ QtForm::~QtForm() {
 }
 
 template <class Adapter, class... Args>
-Adapter& QtForm::Keep(const ui::ControlSpec& spec, Args&&... args) {
-  auto adapter = std::make_unique<Adapter>(std::forward<Args>(args)..., spec);
+Adapter& QtForm::Keep(const ui::ControlLayout& layout, Args&&... args) {
+  auto adapter = std::make_unique<Adapter>(std::forward<Args>(args)..., layout);
   Adapter& kept = *adapter;
-  if (spec.anchors != kLeftTop) anchored_.push_back({kept.Widget(), spec.bounds, spec.anchors});
+  if (layout.anchors != kLeftTop)
+    anchored_.push_back({kept.Widget(), layout.bounds, layout.anchors});
   controls_.push_back(std::move(adapter));
   return kept;
 }
 
-ui::Label& QtForm::AddLabel(const ui::ControlSpec& spec) {
-  return Keep<QtLabel>(spec, *window_);
+ui::Label& QtForm::AddLabel(const ui::ControlLayout& layout) {
+  return Keep<QtLabel>(layout, *window_);
 }
-ui::Button& QtForm::AddButton(const ui::ControlSpec& spec) {
-  return Keep<QtButton>(spec, *window_);
+ui::Button& QtForm::AddButton(const ui::ControlLayout& layout) {
+  return Keep<QtButton>(layout, *window_);
 }
-ui::ColorButton& QtForm::AddColorButton(const ui::ControlSpec& spec) {
-  return Keep<QtColorButton>(spec, *window_);
+ui::ColorButton& QtForm::AddColorButton(const ui::ControlLayout& layout) {
+  return Keep<QtColorButton>(layout, *window_);
 }
-ui::Static& QtForm::AddGroupBox(const ui::ControlSpec& spec) {
-  auto adapter = std::make_unique<QtStatic>(*window_, spec, QtStatic::Kind::kGroupBox);
+ui::Static& QtForm::AddGroupBox(const ui::ControlLayout& layout) {
+  auto adapter = std::make_unique<QtStatic>(*window_, layout, QtStatic::Kind::kGroupBox);
   QtStatic& kept = *adapter;
   controls_.push_back(std::move(adapter));
   return kept;
 }
-ui::CheckButton& QtForm::AddRadioButton(const ui::ControlSpec& spec, ui::Static& group) {
+ui::CheckButton& QtForm::AddRadioButton(const ui::ControlLayout& layout, ui::Static& group) {
   QWidget* box = dynamic_cast<WidgetHolder&>(group).Widget();
-  auto adapter = std::make_unique<QtCheckButton>(*box, spec, QtCheckButton::Kind::kRadio);
+  auto adapter = std::make_unique<QtCheckButton>(*box, layout, QtCheckButton::Kind::kRadio);
   QtCheckButton& kept = *adapter;
   controls_.push_back(std::move(adapter));
   return kept;
 }
-ui::CheckButton& QtForm::AddSpeedButton(const ui::ControlSpec& spec) {
-  auto adapter = std::make_unique<QtCheckButton>(*window_, spec, QtCheckButton::Kind::kSpeed);
+ui::CheckButton& QtForm::AddSpeedButton(const ui::ControlLayout& layout) {
+  auto adapter = std::make_unique<QtCheckButton>(*window_, layout, QtCheckButton::Kind::kSpeed);
   QtCheckButton& kept = *adapter;
   controls_.push_back(std::move(adapter));
   return kept;
 }
-ui::ListBox& QtForm::AddListBox(const ui::ControlSpec& spec) {
-  return Keep<QtListBox>(spec, *window_);
+ui::ListBox& QtForm::AddListBox(const ui::ControlLayout& layout) {
+  return Keep<QtListBox>(layout, *window_);
 }
-ui::Edit& QtForm::AddEdit(const ui::ControlSpec& spec) {
-  return Keep<QtEdit>(spec, *window_);
+ui::Edit& QtForm::AddEdit(const ui::ControlLayout& layout) {
+  return Keep<QtEdit>(layout, *window_);
 }
-ui::Memo& QtForm::AddMemo(const ui::ControlSpec& spec) {
-  return Keep<QtMemo>(spec, *window_);
+ui::Memo& QtForm::AddMemo(const ui::ControlLayout& layout) {
+  return Keep<QtMemo>(layout, *window_);
 }
-ui::ProgressBar& QtForm::AddProgressBar(const ui::ControlSpec& spec) {
-  return Keep<QtProgressBar>(spec, *window_);
+ui::ProgressBar& QtForm::AddProgressBar(const ui::ControlLayout& layout) {
+  return Keep<QtProgressBar>(layout, *window_);
 }
-ui::Static& QtForm::AddPicture(const ui::ControlSpec& spec) {
-  auto adapter = std::make_unique<QtStatic>(*window_, spec, QtStatic::Kind::kPicture);
+ui::Static& QtForm::AddPicture(const ui::ControlLayout& layout) {
+  auto adapter = std::make_unique<QtStatic>(*window_, layout, QtStatic::Kind::kPicture);
   QtStatic& kept = *adapter;
   controls_.push_back(std::move(adapter));
   return kept;
@@ -170,7 +171,7 @@ bool QtForm::IsShown() const {
 }
 
 void QtForm::SetClientSize(int width, int height) {
-  if (spec_.fixedSize) {
+  if (layout_.fixedSize) {
     window_->setFixedSize(width, height);
   } else {
     window_->resize(width, height);
@@ -186,8 +187,8 @@ void QtForm::WindowActivated() {
 }
 
 void QtForm::WindowResized() {
-  const int extraWidth = window_->width() - spec_.clientWidth;
-  const int extraHeight = window_->height() - spec_.clientHeight;
+  const int extraWidth = window_->width() - layout_.clientWidth;
+  const int extraHeight = window_->height() - layout_.clientHeight;
   for (const Anchored& control : anchored_) {
     int left = control.bounds.left;
     int top = control.bounds.top;

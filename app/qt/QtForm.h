@@ -16,24 +16,24 @@ namespace qtui {
 
 class QtForm final : public ui::Form, public WidgetHolder {
  public:
-  QtForm(const ui::FormSpec& spec, QWidget* owner);
+  QtForm(const ui::FormLayout& layout, QWidget* owner);
   ~QtForm() override;
   QtForm(const QtForm&) = delete;
   QtForm& operator=(const QtForm&) = delete;
 
   QWidget* Widget() const override { return window_; }
 
-  ui::Label& AddLabel(const ui::ControlSpec& spec) override;
-  ui::Button& AddButton(const ui::ControlSpec& spec) override;
-  ui::ColorButton& AddColorButton(const ui::ControlSpec& spec) override;
-  ui::Static& AddGroupBox(const ui::ControlSpec& spec) override;
-  ui::CheckButton& AddRadioButton(const ui::ControlSpec& spec, ui::Static& group) override;
-  ui::CheckButton& AddSpeedButton(const ui::ControlSpec& spec) override;
-  ui::ListBox& AddListBox(const ui::ControlSpec& spec) override;
-  ui::Edit& AddEdit(const ui::ControlSpec& spec) override;
-  ui::Memo& AddMemo(const ui::ControlSpec& spec) override;
-  ui::ProgressBar& AddProgressBar(const ui::ControlSpec& spec) override;
-  ui::Static& AddPicture(const ui::ControlSpec& spec) override;
+  ui::Label& AddLabel(const ui::ControlLayout& layout) override;
+  ui::Button& AddButton(const ui::ControlLayout& layout) override;
+  ui::ColorButton& AddColorButton(const ui::ControlLayout& layout) override;
+  ui::Static& AddGroupBox(const ui::ControlLayout& layout) override;
+  ui::CheckButton& AddRadioButton(const ui::ControlLayout& layout, ui::Static& group) override;
+  ui::CheckButton& AddSpeedButton(const ui::ControlLayout& layout) override;
+  ui::ListBox& AddListBox(const ui::ControlLayout& layout) override;
+  ui::Edit& AddEdit(const ui::ControlLayout& layout) override;
+  ui::Memo& AddMemo(const ui::ControlLayout& layout) override;
+  ui::ProgressBar& AddProgressBar(const ui::ControlLayout& layout) override;
+  ui::Static& AddPicture(const ui::ControlLayout& layout) override;
   ui::Timer& AddTimer(std::chrono::milliseconds interval) override;
 
   // Keeps keyboard focus inside the visible client area: a control that
@@ -59,9 +59,9 @@ class QtForm final : public ui::Form, public WidgetHolder {
   };
 
   template <class Adapter, class... Args>
-  Adapter& Keep(const ui::ControlSpec& spec, Args&&... args);
+  Adapter& Keep(const ui::ControlLayout& layout, Args&&... args);
 
-  ui::FormSpec spec_;
+  ui::FormLayout layout_;
   QPointer<QWidget> window_;
   std::vector<std::unique_ptr<WidgetHolder>> controls_;
   std::vector<std::unique_ptr<QtTimer>> timers_;

@@ -4,34 +4,34 @@
 
 namespace qtui {
 
-void ConfigureSaveDialog(QFileDialog& dialog, const ui::SaveDialogSpec& spec) {
-  dialog.setWindowTitle(QString::fromStdString(spec.title));
+void ConfigureSaveDialog(QFileDialog& dialog, const ui::SaveDialogOptions& layout) {
+  dialog.setWindowTitle(QString::fromStdString(layout.title));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   QStringList filters;
-  for (const ui::FileFilter& filter : spec.filters) {
+  for (const ui::FileFilter& filter : layout.filters) {
     const QString pattern = QString::fromStdString(filter.pattern);
     const QString matched = pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern;
     filters << QStringLiteral("%1 %2 (%3)")
                    .arg(QString::fromStdString(filter.description), pattern, matched);
   }
   dialog.setNameFilters(filters);
-  dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExtension));
-  dialog.setDirectory(spec.initialDirectory.empty()
+  dialog.setDefaultSuffix(QString::fromStdString(layout.defaultExtension));
+  dialog.setDirectory(layout.initialDirectory.empty()
                           ? QDir::currentPath()
-                          : QString::fromStdString(spec.initialDirectory));
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, spec.replaceWithoutPrompt);
+                          : QString::fromStdString(layout.initialDirectory));
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, layout.replaceWithoutPrompt);
 }
 
 int ExecModally(QFileDialog& dialog) {
   return dialog.exec();
 }
 
-std::optional<std::string> AskSaveFileName(QWidget* owner, const ui::SaveDialogSpec& spec,
+std::optional<std::string> AskSaveFileName(QWidget* owner, const ui::SaveDialogOptions& layout,
                                            const DialogRunner& run) {
   QFileDialog dialog(owner);
-  ConfigureSaveDialog(dialog, spec);
+  ConfigureSaveDialog(dialog, layout);
   if (run(dialog) != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return std::nullopt;

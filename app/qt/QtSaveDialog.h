@@ -18,7 +18,7 @@ namespace qtui {
 // user sees; "*.*" is every file, also one without a dot), default
 // extension, directory (the process's current one when the description
 // names none), and whether an existing file is replaced without a question.
-void ConfigureSaveDialog(QFileDialog& dialog, const ui::SaveDialogSpec& spec);
+void ConfigureSaveDialog(QFileDialog& dialog, const ui::SaveDialogOptions& layout);
 
 // Runs the configured dialog and returns its result (QDialog::Accepted or
 // QDialog::Rejected). The window shows it modally; tests answer it instead.
@@ -26,7 +26,7 @@ using DialogRunner = std::function<int(QFileDialog& dialog)>;
 int ExecModally(QFileDialog& dialog);
 
 // The chosen file, empty when the user cancelled.
-std::optional<std::string> AskSaveFileName(QWidget* owner, const ui::SaveDialogSpec& spec,
+std::optional<std::string> AskSaveFileName(QWidget* owner, const ui::SaveDialogOptions& layout,
                                            const DialogRunner& run = ExecModally);
 
 }  // namespace qtui

@@ -28,8 +28,8 @@ QtToolkit::QtToolkit() {
 
 QtToolkit::~QtToolkit() = default;
 
-std::unique_ptr<ui::Form> QtToolkit::MakeForm(const ui::FormSpec& spec, ui::Form* owner) {
-  return std::make_unique<QtForm>(spec, owner == nullptr ? nullptr : &WidgetOf(*owner));
+std::unique_ptr<ui::Form> QtToolkit::MakeForm(const ui::FormLayout& layout, ui::Form* owner) {
+  return std::make_unique<QtForm>(layout, owner == nullptr ? nullptr : &WidgetOf(*owner));
 }
 
 void QtToolkit::RunModal(ui::Form& dialog) {
@@ -50,9 +50,9 @@ void QtToolkit::RunModal(ui::Form& dialog) {
   loop.exec();
 }
 
-std::optional<std::string> QtToolkit::AskSaveFileName(const ui::SaveDialogSpec& spec,
+std::optional<std::string> QtToolkit::AskSaveFileName(const ui::SaveDialogOptions& layout,
                                                       ui::Form& owner) {
-  return qtui::AskSaveFileName(&WidgetOf(owner), spec);
+  return qtui::AskSaveFileName(&WidgetOf(owner), layout);
 }
 
 void QtToolkit::ShowError(std::string_view message) {

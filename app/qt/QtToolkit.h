@@ -25,9 +25,9 @@ class QtToolkit : public ui::Toolkit {
   QtToolkit();
   ~QtToolkit() override;
 
-  std::unique_ptr<ui::Form> MakeForm(const ui::FormSpec& spec, ui::Form* owner) override;
+  std::unique_ptr<ui::Form> MakeForm(const ui::FormLayout& layout, ui::Form* owner) override;
   void RunModal(ui::Form& dialog) override;
-  std::optional<std::string> AskSaveFileName(const ui::SaveDialogSpec& spec,
+  std::optional<std::string> AskSaveFileName(const ui::SaveDialogOptions& layout,
                                              ui::Form& owner) override;
   // TApplication's error box when the application is one, else a plain one.
   void ShowError(std::string_view message) override;

@@ -14,8 +14,8 @@ namespace win32 {
 
 // ---------------------------------------------------------------- ControlWindow
 
-ControlWindow::ControlWindow(HWND window, ui::ControlSpec spec, HandlerRunner run)
-    : window_(window), spec_(std::move(spec)), run_(std::move(run)) {
+ControlWindow::ControlWindow(HWND window, ui::ControlLayout layout, HandlerRunner run)
+    : window_(window), layout_(std::move(layout)), run_(std::move(run)) {
   Subclass();
 }
 
@@ -38,7 +38,7 @@ LRESULT ControlWindow::SubclassMessage(UINT message, WPARAM wParam, LPARAM lPara
       if (mouseMove_ != nullptr && *mouseMove_ && PointerMoved(lParam)) Run(*mouseMove_);
       break;
     case WM_SETCURSOR:
-      if (spec_.handCursor && LOWORD(lParam) == HTCLIENT) {
+      if (layout_.handCursor && LOWORD(lParam) == HTCLIENT) {
         SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
         return TRUE;
       }
@@ -108,16 +108,16 @@ void ClickButton(HWND window) {
 
 // ---------------------------------------------------------------- Label
 
-Win32Label::Win32Label(HWND window, ui::ControlSpec spec, HandlerRunner run, HFONT font)
-    : Win32Control(window, std::move(spec), std::move(run)),
+Win32Label::Win32Label(HWND window, ui::ControlLayout layout, HandlerRunner run, HFONT font)
+    : Win32Control(window, std::move(layout), std::move(run)),
       font_(font),
-      color_(spec_.textColor.value_or(clWindowText)) {
-  if (spec_.sizeToContent) SizeToText();
+      color_(layout_.textColor.value_or(clWindowText)) {
+  if (layout_.sizeToContent) SizeToText();
 }
 
 void Win32Label::SetText(std::string_view text) {
   SetWindowText(text);
-  if (spec_.sizeToContent) SizeToText();
+  if (layout_.sizeToContent) SizeToText();
 }
 
 void Win32Label::SetFontColor(TColor color) {
@@ -147,8 +147,8 @@ void Win32Label::SizeToText() {
 
 // ---------------------------------------------------------------- Button
 
-Win32Button::Win32Button(HWND window, ui::ControlSpec spec, HandlerRunner run)
-    : Win32Control(window, std::move(spec), std::move(run)) {
+Win32Button::Win32Button(HWND window, ui::ControlLayout layout, HandlerRunner run)
+    : Win32Control(window, std::move(layout), std::move(run)) {
   mouseMove_ = &OnMouseMove;
 }
 
@@ -162,8 +162,9 @@ void Win32Button::OnCommand(WORD code) {
 
 // ---------------------------------------------------------------- ColorButton
 
-Win32ColorButton::Win32ColorButton(HWND window, ui::ControlSpec spec, HandlerRunner run, HFONT font)
-    : Win32Control(window, std::move(spec), std::move(run)), font_(font) {
+Win32ColorButton::Win32ColorButton(HWND window, ui::ControlLayout layout, HandlerRunner run,
+                                   HFONT font)
+    : Win32Control(window, std::move(layout), std::move(run)), font_(font) {
   mouseMove_ = &OnMouseMove;
 }
 
@@ -185,7 +186,7 @@ void Win32ColorButton::OnDrawItem(const DRAWITEMSTRUCT& item) {
   RECT client{};
   GetClientRect(window_, &client);
   GdiCanvas canvas(item.hDC, font_, TextColor().value_or(clBtnText));
-  const colorbtn::ButtonLook look{buttonColor_, spec_.frame3D, active_, Enabled(), WindowText()};
+  const colorbtn::ButtonLook look{buttonColor_, layout_.frame3D, active_, Enabled(), WindowText()};
   const colorbtn::ItemState state{(item.itemState & ODS_SELECTED) != 0,
                                   (item.itemState & ODS_DISABLED) != 0,
                                   (item.itemState & ODS_FOCUS) != 0};
@@ -212,9 +213,9 @@ LRESULT Win32ColorButton::SubclassMessage(UINT message, WPARAM wParam, LPARAM lP
 
 // ---------------------------------------------------------------- CheckButton
 
-Win32CheckButton::Win32CheckButton(HWND window, ui::ControlSpec spec, HandlerRunner run,
+Win32CheckButton::Win32CheckButton(HWND window, ui::ControlLayout layout, HandlerRunner run,
                                    std::vector<Win32CheckButton*>* group)
-    : Win32Control(window, std::move(spec), std::move(run)), group_(group) {
+    : Win32Control(window, std::move(layout), std::move(run)), group_(group) {
   mouseMove_ = &OnMouseMove;
   if (group_ != nullptr) group_->push_back(this);
   lastChecked_ = IsCheckedNow();
@@ -263,10 +264,10 @@ void Win32CheckButton::OnCommand(WORD code) {
 
 // ---------------------------------------------------------------- ListBox
 
-Win32ListBox::Win32ListBox(HWND window, ui::ControlSpec spec, HandlerRunner run)
-    : Win32Control(window, std::move(spec), std::move(run)) {
+Win32ListBox::Win32ListBox(HWND window, ui::ControlLayout layout, HandlerRunner run)
+    : Win32Control(window, std::move(layout), std::move(run)) {
   // After the font: WM_SETFONT sets the toolkit's own height again.
-  if (spec_.itemHeight > 0) SendMessageW(window_, LB_SETITEMHEIGHT, 0, spec_.itemHeight);
+  if (layout_.itemHeight > 0) SendMessageW(window_, LB_SETITEMHEIGHT, 0, layout_.itemHeight);
 }
 
 namespace {
@@ -341,8 +342,8 @@ void Win32ListBox::OnCommand(WORD code) {
 
 // ---------------------------------------------------------------- Memo
 
-Win32Memo::Win32Memo(HWND window, ui::ControlSpec spec, HandlerRunner run)
-    : Win32Control(window, std::move(spec), std::move(run)) {
+Win32Memo::Win32Memo(HWND window, ui::ControlLayout layout, HandlerRunner run)
+    : Win32Control(window, std::move(layout), std::move(run)) {
   // The staged image is far longer than the default limit of the control.
   SendMessageW(window_, EM_SETLIMITTEXT, 0, 0);
 }
@@ -414,8 +415,8 @@ void Win32ProgressBar::SetBarColor(TColor color) {
 
 // ---------------------------------------------------------------- GroupBox, Picture
 
-Win32GroupBox::Win32GroupBox(HWND window, ui::ControlSpec spec, HandlerRunner run, HWND form)
-    : Win32Static(window, std::move(spec), std::move(run)), form_(form) {}
+Win32GroupBox::Win32GroupBox(HWND window, ui::ControlLayout layout, HandlerRunner run, HWND form)
+    : Win32Static(window, std::move(layout), std::move(run)), form_(form) {}
 
 LRESULT Win32GroupBox::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -429,9 +430,9 @@ LRESULT Win32GroupBox::SubclassMessage(UINT message, WPARAM wParam, LPARAM lPara
   }
 }
 
-Win32Picture::Win32Picture(HWND window, ui::ControlSpec spec, HandlerRunner run,
+Win32Picture::Win32Picture(HWND window, ui::ControlLayout layout, HandlerRunner run,
                            GdiObject<HBITMAP> bitmap)
-    : Win32Static(window, std::move(spec), std::move(run)), bitmap_(std::move(bitmap)) {
+    : Win32Static(window, std::move(layout), std::move(run)), bitmap_(std::move(bitmap)) {
   if (bitmap_) {
     SendMessageW(window_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
   }

@@ -24,17 +24,17 @@ using HandlerRunner = std::function<void(const std::function<void()>& handler)>;
 // What every control window shares, seen by its form.
 class ControlWindow {
  public:
-  ControlWindow(HWND window, ui::ControlSpec spec, HandlerRunner run);
+  ControlWindow(HWND window, ui::ControlLayout layout, HandlerRunner run);
   virtual ~ControlWindow() = default;
   HWND Handle() const { return window_; }
-  const ui::ControlSpec& Spec() const { return spec_; }
+  const ui::ControlLayout& Layout() const { return layout_; }
 
   // A notification code of WM_COMMAND from this control.
   virtual void OnCommand(WORD /*code*/) {}
   // WM_DRAWITEM for an owner-drawn control.
   virtual void OnDrawItem(const DRAWITEMSTRUCT& /*item*/) {}
   // The text colour for WM_CTLCOLOR*; empty for the system's.
-  virtual std::optional<TColor> TextColor() const { return spec_.textColor; }
+  virtual std::optional<TColor> TextColor() const { return layout_.textColor; }
   // Remembers where the pointer is. The system sends a window that appears
   // or moves under a resting pointer a mouse move too; only a move to
   // another place is a movement of the mouse (forms note the pointer when
@@ -58,7 +58,7 @@ class ControlWindow {
   void SetWindowText(std::string_view text);
 
   HWND window_;
-  ui::ControlSpec spec_;
+  ui::ControlLayout layout_;
   HandlerRunner run_;
   bool noFocus_ = false;
   std::function<void()>* mouseMove_ = nullptr;  // the control's OnMouseMove, when it has one
@@ -81,7 +81,7 @@ class Win32Control : public Interface, public ControlWindow {
 
 class Win32Label : public Win32Control<ui::Label> {
  public:
-  Win32Label(HWND window, ui::ControlSpec spec, HandlerRunner run, HFONT font);
+  Win32Label(HWND window, ui::ControlLayout layout, HandlerRunner run, HFONT font);
   void SetText(std::string_view text) override;
   std::string Text() const override { return WindowText(); }
   void SetFontColor(TColor color) override;
@@ -96,7 +96,7 @@ class Win32Label : public Win32Control<ui::Label> {
 
 class Win32Button : public Win32Control<ui::Button> {
  public:
-  Win32Button(HWND window, ui::ControlSpec spec, HandlerRunner run);
+  Win32Button(HWND window, ui::ControlLayout layout, HandlerRunner run);
   std::string Caption() const override { return WindowText(); }
   void Click() override;
   void OnCommand(WORD code) override;
@@ -105,7 +105,7 @@ class Win32Button : public Win32Control<ui::Button> {
 // TColorBtn: an owner-drawn button painted by the shared painting steps.
 class Win32ColorButton : public Win32Control<ui::ColorButton> {
  public:
-  Win32ColorButton(HWND window, ui::ControlSpec spec, HandlerRunner run, HFONT font);
+  Win32ColorButton(HWND window, ui::ControlLayout layout, HandlerRunner run, HFONT font);
   std::string Caption() const override { return WindowText(); }
   void Click() override;
   void SetButtonColor(TColor color) override;
@@ -130,7 +130,7 @@ class Win32ColorButton : public Win32Control<ui::ColorButton> {
 class Win32CheckButton : public Win32Control<ui::CheckButton> {
  public:
   // group: the other buttons that this one excludes (radio buttons only).
-  Win32CheckButton(HWND window, ui::ControlSpec spec, HandlerRunner run,
+  Win32CheckButton(HWND window, ui::ControlLayout layout, HandlerRunner run,
                    std::vector<Win32CheckButton*>* group);
   std::string Caption() const override { return WindowText(); }
   void Click() override;
@@ -150,7 +150,7 @@ class Win32CheckButton : public Win32Control<ui::CheckButton> {
 
 class Win32ListBox : public Win32Control<ui::ListBox> {
  public:
-  Win32ListBox(HWND window, ui::ControlSpec spec, HandlerRunner run);
+  Win32ListBox(HWND window, ui::ControlLayout layout, HandlerRunner run);
   void Add(std::string_view text) override;
   void Clear() override;
   int Count() const override;
@@ -185,7 +185,7 @@ class Win32Edit : public Win32Control<ui::Edit> {
 // each (tens of milliseconds a line under Wine).
 class Win32Memo : public Win32Control<ui::Memo> {
  public:
-  Win32Memo(HWND window, ui::ControlSpec spec, HandlerRunner run);
+  Win32Memo(HWND window, ui::ControlLayout layout, HandlerRunner run);
   void AppendLine(std::string_view line) override;
   int LineCount() const override { return static_cast<int>(lines_.size()); }
   std::string Line(int index) const override;
@@ -225,7 +225,7 @@ class Win32Static : public Win32Control<ui::Static> {
 // notifications on to the form.
 class Win32GroupBox : public Win32Static {
  public:
-  Win32GroupBox(HWND window, ui::ControlSpec spec, HandlerRunner run, HWND form);
+  Win32GroupBox(HWND window, ui::ControlLayout layout, HandlerRunner run, HWND form);
   std::vector<Win32CheckButton*> buttons;
 
  protected:
@@ -237,7 +237,7 @@ class Win32GroupBox : public Win32Static {
 
 class Win32Picture : public Win32Static {
  public:
-  Win32Picture(HWND window, ui::ControlSpec spec, HandlerRunner run, GdiObject<HBITMAP> bitmap);
+  Win32Picture(HWND window, ui::ControlLayout layout, HandlerRunner run, GdiObject<HBITMAP> bitmap);
 
  private:
   GdiObject<HBITMAP> bitmap_;  // shown by the window, which does not own it

@@ -28,22 +28,22 @@ void RegisterFormClass(WNDPROC procedure) {
   (void)registered;
 }
 
-DWORD FrameStyle(const ui::FormSpec& spec) {
+DWORD FrameStyle(const ui::FormLayout& layout) {
   // A single fixed border with the system menu and its close box; no
   // minimise or maximise box either way.
   DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  if (!spec.fixedSize) style |= WS_THICKFRAME;
+  if (!layout.fixedSize) style |= WS_THICKFRAME;
   return style;
 }
 
-DWORD FrameExStyle(const ui::FormSpec& spec) {
-  return spec.stayOnTop ? WS_EX_TOPMOST : 0;
+DWORD FrameExStyle(const ui::FormLayout& layout) {
+  return layout.stayOnTop ? WS_EX_TOPMOST : 0;
 }
 
 // The outer size of a window with that client size.
-SIZE OuterSize(const ui::FormSpec& spec, int clientWidth, int clientHeight) {
+SIZE OuterSize(const ui::FormLayout& layout, int clientWidth, int clientHeight) {
   RECT r{0, 0, clientWidth, clientHeight};
-  AdjustWindowRectEx(&r, FrameStyle(spec), FALSE, FrameExStyle(spec));
+  AdjustWindowRectEx(&r, FrameStyle(layout), FALSE, FrameExStyle(layout));
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
@@ -72,26 +72,26 @@ DWORD AlignmentStyle(ui::Alignment alignment) {
   }
 }
 
-DWORD CommonStyle(const ui::ControlSpec& spec) {
+DWORD CommonStyle(const ui::ControlLayout& layout) {
   DWORD style = WS_CHILD;
-  if (spec.visible) style |= WS_VISIBLE;
-  if (!spec.enabled) style |= WS_DISABLED;
-  if (spec.tabStop) style |= WS_TABSTOP;
+  if (layout.visible) style |= WS_VISIBLE;
+  if (!layout.enabled) style |= WS_DISABLED;
+  if (layout.tabStop) style |= WS_TABSTOP;
   return style;
 }
 
 }  // namespace
 
-Win32Form::Win32Form(const ui::FormSpec& spec, Win32Form* owner, HandlerRunner run)
-    : spec_(spec), owner_(owner), run_(std::move(run)) {
+Win32Form::Win32Form(const ui::FormLayout& layout, Win32Form* owner, HandlerRunner run)
+    : layout_(layout), owner_(owner), run_(std::move(run)) {
   RegisterFormClass(&Win32Form::WindowProc);
-  background_ = GdiObject<HBRUSH>(CreateSolidBrush(ColorRef(spec_.color.value_or(clWindow))));
-  const SIZE size = OuterSize(spec_, spec_.clientWidth, spec_.clientHeight);
+  background_ = GdiObject<HBRUSH>(CreateSolidBrush(ColorRef(layout_.color.value_or(clWindow))));
+  const SIZE size = OuterSize(layout_, layout_.clientWidth, layout_.clientHeight);
   HWND ownerWindow = owner_ != nullptr ? owner_->Handle() : nullptr;
   const POINT origin =
-      spec_.centered ? CentredOrigin(size, ownerWindow) : POINT{CW_USEDEFAULT, CW_USEDEFAULT};
-  CreateWindowExW(FrameExStyle(spec_), kFormClass, Utf16FromUtf8(spec_.caption).c_str(),
-                  FrameStyle(spec_), origin.x, origin.y, size.cx, size.cy, ownerWindow, nullptr,
+      layout_.centered ? CentredOrigin(size, ownerWindow) : POINT{CW_USEDEFAULT, CW_USEDEFAULT};
+  CreateWindowExW(FrameExStyle(layout_), kFormClass, Utf16FromUtf8(layout_.caption).c_str(),
+                  FrameStyle(layout_), origin.x, origin.y, size.cx, size.cy, ownerWindow, nullptr,
                   GetModuleHandleW(nullptr), this);
   // window_ is set by WM_NCCREATE, so that the messages of the creation
   // itself already reach this form.
@@ -135,7 +135,7 @@ LRESULT Win32Form::ControlColor(HDC dc, HWND control) {
   const ControlWindow* owner = ControlOf(control);
   const std::optional<TColor> text = owner != nullptr ? owner->TextColor() : std::nullopt;
   if (text) SetTextColor(dc, ColorRef(*text));
-  SetBkColor(dc, ColorRef(spec_.color.value_or(clWindow)));
+  SetBkColor(dc, ColorRef(layout_.color.value_or(clWindow)));
   return reinterpret_cast<LRESULT>(background_.Get());
 }
 
@@ -190,8 +190,8 @@ LRESULT Win32Form::Message(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-HFONT Win32Form::FontFor(const ui::ControlSpec& spec) {
-  const ui::Font& font = spec.font ? *spec.font : spec_.font;
+HFONT Win32Form::FontFor(const ui::ControlLayout& layout) {
+  const ui::Font& font = layout.font ? *layout.font : layout_.font;
   auto key = std::make_tuple(font.family, font.pixels, font.bold);
   auto it = fonts_.find(key);
   if (it == fonts_.end()) {
@@ -206,15 +206,15 @@ HFONT Win32Form::FontFor(const ui::ControlSpec& spec) {
   return it->second.Get();
 }
 
-HWND Win32Form::MakeChild(const wchar_t* windowClass, const ui::ControlSpec& spec, DWORD style,
+HWND Win32Form::MakeChild(const wchar_t* windowClass, const ui::ControlLayout& layout, DWORD style,
                           DWORD exStyle, HWND parent) {
-  const ui::Rect& b = spec.bounds;
-  HWND child = CreateWindowExW(exStyle, windowClass, Utf16FromUtf8(spec.caption).c_str(),
-                               CommonStyle(spec) | style, b.left, b.top, b.width, b.height,
+  const ui::Rect& b = layout.bounds;
+  HWND child = CreateWindowExW(exStyle, windowClass, Utf16FromUtf8(layout.caption).c_str(),
+                               CommonStyle(layout) | style, b.left, b.top, b.width, b.height,
                                parent != nullptr ? parent : window_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId_++)),
                                GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec)), FALSE);
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout)), FALSE);
   return child;
 }
 
@@ -226,86 +226,86 @@ Control& Win32Form::Keep(std::unique_ptr<Control> control) {
   return kept;
 }
 
-ui::Label& Win32Form::AddLabel(const ui::ControlSpec& spec) {
-  DWORD style = AlignmentStyle(spec.alignment) | SS_NOPREFIX;
-  if (spec.centerVertically) style |= SS_CENTERIMAGE;
-  ui::ControlSpec label = spec;
+ui::Label& Win32Form::AddLabel(const ui::ControlLayout& layout) {
+  DWORD style = AlignmentStyle(layout.alignment) | SS_NOPREFIX;
+  if (layout.centerVertically) style |= SS_CENTERIMAGE;
+  ui::ControlLayout label = layout;
   label.tabStop = false;
   HWND window = MakeChild(L"STATIC", label, style);
-  return Keep(std::make_unique<Win32Label>(window, label, run_, FontFor(spec)));
+  return Keep(std::make_unique<Win32Label>(window, label, run_, FontFor(layout)));
 }
 
-ui::Button& Win32Form::AddButton(const ui::ControlSpec& spec) {
-  HWND window = MakeChild(L"BUTTON", spec, BS_PUSHBUTTON);
-  return Keep(std::make_unique<Win32Button>(window, spec, run_));
+ui::Button& Win32Form::AddButton(const ui::ControlLayout& layout) {
+  HWND window = MakeChild(L"BUTTON", layout, BS_PUSHBUTTON);
+  return Keep(std::make_unique<Win32Button>(window, layout, run_));
 }
 
-ui::ColorButton& Win32Form::AddColorButton(const ui::ControlSpec& spec) {
-  HWND window = MakeChild(L"BUTTON", spec, BS_OWNERDRAW);
-  return Keep(std::make_unique<Win32ColorButton>(window, spec, run_, FontFor(spec)));
+ui::ColorButton& Win32Form::AddColorButton(const ui::ControlLayout& layout) {
+  HWND window = MakeChild(L"BUTTON", layout, BS_OWNERDRAW);
+  return Keep(std::make_unique<Win32ColorButton>(window, layout, run_, FontFor(layout)));
 }
 
-ui::Static& Win32Form::AddGroupBox(const ui::ControlSpec& spec) {
-  ui::ControlSpec group = spec;
+ui::Static& Win32Form::AddGroupBox(const ui::ControlLayout& layout) {
+  ui::ControlLayout group = layout;
   group.tabStop = false;
   // It ends the radio group before it and parents its own buttons.
   HWND window = MakeChild(L"BUTTON", group, BS_GROUPBOX | WS_GROUP | WS_CLIPCHILDREN);
   return Keep(std::make_unique<Win32GroupBox>(window, group, run_, window_));
 }
 
-ui::CheckButton& Win32Form::AddRadioButton(const ui::ControlSpec& spec, ui::Static& group) {
+ui::CheckButton& Win32Form::AddRadioButton(const ui::ControlLayout& layout, ui::Static& group) {
   auto* box = dynamic_cast<Win32GroupBox*>(&group);
   if (box == nullptr) {
-    HWND window = MakeChild(L"BUTTON", spec, BS_AUTORADIOBUTTON | WS_GROUP);
-    return Keep(std::make_unique<Win32CheckButton>(window, spec, run_, nullptr));
+    HWND window = MakeChild(L"BUTTON", layout, BS_AUTORADIOBUTTON | WS_GROUP);
+    return Keep(std::make_unique<Win32CheckButton>(window, layout, run_, nullptr));
   }
   // The first of a group box starts its radio group; the buttons of one box
   // exclude each other and no others.
   const DWORD first = box->buttons.empty() ? WS_GROUP : 0;
-  HWND window = MakeChild(L"BUTTON", spec, BS_AUTORADIOBUTTON | first, 0, box->Handle());
-  return Keep(std::make_unique<Win32CheckButton>(window, spec, run_, &box->buttons));
+  HWND window = MakeChild(L"BUTTON", layout, BS_AUTORADIOBUTTON | first, 0, box->Handle());
+  return Keep(std::make_unique<Win32CheckButton>(window, layout, run_, &box->buttons));
 }
 
-ui::CheckButton& Win32Form::AddSpeedButton(const ui::ControlSpec& spec) {
-  HWND window = MakeChild(L"BUTTON", spec, BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_GROUP);
-  return Keep(std::make_unique<Win32CheckButton>(window, spec, run_, nullptr));
+ui::CheckButton& Win32Form::AddSpeedButton(const ui::ControlLayout& layout) {
+  HWND window = MakeChild(L"BUTTON", layout, BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_GROUP);
+  return Keep(std::make_unique<Win32CheckButton>(window, layout, run_, nullptr));
 }
 
-ui::ListBox& Win32Form::AddListBox(const ui::ControlSpec& spec) {
-  HWND window =
-      MakeChild(L"LISTBOX", spec, LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE);
-  return Keep(std::make_unique<Win32ListBox>(window, spec, run_));
+ui::ListBox& Win32Form::AddListBox(const ui::ControlLayout& layout) {
+  HWND window = MakeChild(L"LISTBOX", layout, LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL,
+                          WS_EX_CLIENTEDGE);
+  return Keep(std::make_unique<Win32ListBox>(window, layout, run_));
 }
 
-ui::Edit& Win32Form::AddEdit(const ui::ControlSpec& spec) {
-  HWND window = MakeChild(L"EDIT", spec, ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
-  return Keep(std::make_unique<Win32Edit>(window, spec, run_));
+ui::Edit& Win32Form::AddEdit(const ui::ControlLayout& layout) {
+  HWND window = MakeChild(L"EDIT", layout, ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+  return Keep(std::make_unique<Win32Edit>(window, layout, run_));
 }
 
-ui::Memo& Win32Form::AddMemo(const ui::ControlSpec& spec) {
+ui::Memo& Win32Form::AddMemo(const ui::ControlLayout& layout) {
   // No wrapping: one line of the text is one line of the memo.
-  HWND window = MakeChild(L"EDIT", spec,
+  HWND window = MakeChild(L"EDIT", layout,
                           ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL,
                           WS_EX_CLIENTEDGE);
-  return Keep(std::make_unique<Win32Memo>(window, spec, run_));
+  return Keep(std::make_unique<Win32Memo>(window, layout, run_));
 }
 
-ui::ProgressBar& Win32Form::AddProgressBar(const ui::ControlSpec& spec) {
-  HWND window = MakeChild(PROGRESS_CLASSW, spec, 0);
+ui::ProgressBar& Win32Form::AddProgressBar(const ui::ControlLayout& layout) {
+  HWND window = MakeChild(PROGRESS_CLASSW, layout, 0);
   // A themed bar ignores its bar colour; without a theme class (no class
   // is named " ") it is drawn the classic way, in the bar colour.
   SetWindowTheme(window, L" ", L" ");
   SendMessageW(window, PBM_SETRANGE32, 0, 100);
-  return Keep(std::make_unique<Win32ProgressBar>(window, spec, run_));
+  return Keep(std::make_unique<Win32ProgressBar>(window, layout, run_));
 }
 
-ui::Static& Win32Form::AddPicture(const ui::ControlSpec& spec) {
-  ui::ControlSpec picture = spec;
+ui::Static& Win32Form::AddPicture(const ui::ControlLayout& layout) {
+  ui::ControlLayout picture = layout;
   picture.tabStop = false;
   // SS_BITMAP sizes the control to its bitmap.
   HWND window = MakeChild(L"STATIC", picture, SS_BITMAP);
   return Keep(
-      std::make_unique<Win32Picture>(window, picture, run_, LoadJpegResource(spec.resource)));
+      std::make_unique<Win32Picture>(window, picture, run_, LoadJpegResource(layout.resource)));
 }
 
 ui::Timer& Win32Form::AddTimer(std::chrono::milliseconds interval) {
@@ -315,7 +315,7 @@ ui::Timer& Win32Form::AddTimer(std::chrono::milliseconds interval) {
 }
 
 void Win32Form::FinishCreation() {
-  const RECT client{0, 0, spec_.clientWidth, spec_.clientHeight};
+  const RECT client{0, 0, layout_.clientWidth, layout_.clientHeight};
   for (const auto& control : controls_) {
     HWND window = control->Handle();
     RECT placed{};
@@ -352,23 +352,23 @@ bool Win32Form::IsShown() const {
 }
 
 void Win32Form::SetClientSize(int width, int height) {
-  const SIZE size = OuterSize(spec_, width, height);
+  const SIZE size = OuterSize(layout_, width, height);
   SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Form::ApplyAnchors(int clientWidth, int clientHeight) {
-  const int dx = clientWidth - spec_.clientWidth;
-  const int dy = clientHeight - spec_.clientHeight;
+  const int dx = clientWidth - layout_.clientWidth;
+  const int dy = clientHeight - layout_.clientHeight;
   for (const auto& control : controls_) {
-    const ui::ControlSpec& spec = control->Spec();
-    if (spec.anchors == (ui::kAnchorLeft | ui::kAnchorTop)) continue;
+    const ui::ControlLayout& layout = control->Layout();
+    if (layout.anchors == (ui::kAnchorLeft | ui::kAnchorTop)) continue;
     if (GetParent(control->Handle()) != window_) continue;
-    ui::Rect r = spec.bounds;
-    const bool left = (spec.anchors & ui::kAnchorLeft) != 0;
-    const bool right = (spec.anchors & ui::kAnchorRight) != 0;
-    const bool top = (spec.anchors & ui::kAnchorTop) != 0;
-    const bool bottom = (spec.anchors & ui::kAnchorBottom) != 0;
+    ui::Rect r = layout.bounds;
+    const bool left = (layout.anchors & ui::kAnchorLeft) != 0;
+    const bool right = (layout.anchors & ui::kAnchorRight) != 0;
+    const bool top = (layout.anchors & ui::kAnchorTop) != 0;
+    const bool bottom = (layout.anchors & ui::kAnchorBottom) != 0;
     if (left && right) r.width += dx;
     if (!left && right) r.left += dx;
     if (top && bottom) r.height += dy;
@@ -389,7 +389,7 @@ namespace win32 {
 
 HWND Win32Form::HandleNamed(std::string_view name) const {
   for (const auto& control : controls_) {
-    if (control->Spec().name == name) return control->Handle();
+    if (control->Layout().name == name) return control->Handle();
   }
   return nullptr;
 }

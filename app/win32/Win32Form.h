@@ -25,22 +25,22 @@ class Win32Form : public ui::Form {
  public:
   // owner: the window a dialog belongs to (centred on it), or null for a
   // main window (centred on the screen; closing it ends the message loop).
-  Win32Form(const ui::FormSpec& spec, Win32Form* owner, HandlerRunner run);
+  Win32Form(const ui::FormLayout& layout, Win32Form* owner, HandlerRunner run);
   ~Win32Form() override;
   Win32Form(const Win32Form&) = delete;
   Win32Form& operator=(const Win32Form&) = delete;
 
-  ui::Label& AddLabel(const ui::ControlSpec& spec) override;
-  ui::Button& AddButton(const ui::ControlSpec& spec) override;
-  ui::ColorButton& AddColorButton(const ui::ControlSpec& spec) override;
-  ui::Static& AddGroupBox(const ui::ControlSpec& spec) override;
-  ui::CheckButton& AddRadioButton(const ui::ControlSpec& spec, ui::Static& group) override;
-  ui::CheckButton& AddSpeedButton(const ui::ControlSpec& spec) override;
-  ui::ListBox& AddListBox(const ui::ControlSpec& spec) override;
-  ui::Edit& AddEdit(const ui::ControlSpec& spec) override;
-  ui::Memo& AddMemo(const ui::ControlSpec& spec) override;
-  ui::ProgressBar& AddProgressBar(const ui::ControlSpec& spec) override;
-  ui::Static& AddPicture(const ui::ControlSpec& spec) override;
+  ui::Label& AddLabel(const ui::ControlLayout& layout) override;
+  ui::Button& AddButton(const ui::ControlLayout& layout) override;
+  ui::ColorButton& AddColorButton(const ui::ControlLayout& layout) override;
+  ui::Static& AddGroupBox(const ui::ControlLayout& layout) override;
+  ui::CheckButton& AddRadioButton(const ui::ControlLayout& layout, ui::Static& group) override;
+  ui::CheckButton& AddSpeedButton(const ui::ControlLayout& layout) override;
+  ui::ListBox& AddListBox(const ui::ControlLayout& layout) override;
+  ui::Edit& AddEdit(const ui::ControlLayout& layout) override;
+  ui::Memo& AddMemo(const ui::ControlLayout& layout) override;
+  ui::ProgressBar& AddProgressBar(const ui::ControlLayout& layout) override;
+  ui::Static& AddPicture(const ui::ControlLayout& layout) override;
   ui::Timer& AddTimer(std::chrono::milliseconds interval) override;
 
   void FinishCreation() override;
@@ -68,15 +68,15 @@ class Win32Form : public ui::Form {
   LRESULT Message(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT ControlColor(HDC dc, HWND control);
 
-  HWND MakeChild(const wchar_t* windowClass, const ui::ControlSpec& spec, DWORD style,
+  HWND MakeChild(const wchar_t* windowClass, const ui::ControlLayout& layout, DWORD style,
                  DWORD exStyle = 0, HWND parent = nullptr);
-  HFONT FontFor(const ui::ControlSpec& spec);
+  HFONT FontFor(const ui::ControlLayout& layout);
   template <typename Control>
   Control& Keep(std::unique_ptr<Control> control);
   ControlWindow* ControlOf(HWND window) const;
   void ApplyAnchors(int clientWidth, int clientHeight);
 
-  ui::FormSpec spec_;
+  ui::FormLayout layout_;
   Win32Form* owner_;
   HandlerRunner run_;
   bool modalOwnerDisabled_ = false;

@@ -24,9 +24,9 @@ Win32Toolkit::~Win32Toolkit() {
   if (comInitialised_) CoUninitialize();
 }
 
-std::unique_ptr<ui::Form> Win32Toolkit::MakeForm(const ui::FormSpec& spec, ui::Form* owner) {
+std::unique_ptr<ui::Form> Win32Toolkit::MakeForm(const ui::FormLayout& layout, ui::Form* owner) {
   return std::make_unique<Win32Form>(
-      spec, dynamic_cast<Win32Form*>(owner),
+      layout, dynamic_cast<Win32Form*>(owner),
       [this](const std::function<void()>& handler) { RunHandler(handler); });
 }
 
@@ -75,9 +75,9 @@ void Win32Toolkit::RunModal(ui::Form& dialog) {
   }
 }
 
-std::wstring SaveDialogFilter(const ui::SaveDialogSpec& spec) {
+std::wstring SaveDialogFilter(const ui::SaveDialogOptions& layout) {
   std::wstring filter;
-  for (const ui::FileFilter& entry : spec.filters) {
+  for (const ui::FileFilter& entry : layout.filters) {
     filter += Utf16FromUtf8(entry.description);
     filter += L'\0';
     filter += Utf16FromUtf8(entry.pattern);
@@ -87,12 +87,12 @@ std::wstring SaveDialogFilter(const ui::SaveDialogSpec& spec) {
   return filter;
 }
 
-std::optional<std::string> Win32Toolkit::AskSaveFileName(const ui::SaveDialogSpec& spec,
+std::optional<std::string> Win32Toolkit::AskSaveFileName(const ui::SaveDialogOptions& layout,
                                                          ui::Form& owner) {
-  const std::wstring filter = SaveDialogFilter(spec);
-  const std::wstring title = Utf16FromUtf8(spec.title);
-  const std::wstring extension = Utf16FromUtf8(spec.defaultExtension);
-  const std::wstring directory = Utf16FromUtf8(spec.initialDirectory);
+  const std::wstring filter = SaveDialogFilter(layout);
+  const std::wstring title = Utf16FromUtf8(layout.title);
+  const std::wstring extension = Utf16FromUtf8(layout.defaultExtension);
+  const std::wstring directory = Utf16FromUtf8(layout.initialDirectory);
   // Room for the longest path the system has.
   std::vector<wchar_t> file(32768, L'\0');
   OPENFILENAMEW dialog{};
@@ -108,7 +108,7 @@ std::optional<std::string> Win32Toolkit::AskSaveFileName(const ui::SaveDialogSpe
   // Without a directory of its own the dialog opens in the current one.
   dialog.lpstrInitialDir = directory.empty() ? nullptr : directory.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-  if (!spec.replaceWithoutPrompt) dialog.Flags |= OFN_OVERWRITEPROMPT;
+  if (!layout.replaceWithoutPrompt) dialog.Flags |= OFN_OVERWRITEPROMPT;
   if (!GetSaveFileNameW(&dialog)) return std::nullopt;
   return Utf8FromUtf16(file.data());
 }

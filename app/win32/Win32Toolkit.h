@@ -26,10 +26,10 @@ class Win32Toolkit : public ui::Toolkit {
   Win32Toolkit(const Win32Toolkit&) = delete;
   Win32Toolkit& operator=(const Win32Toolkit&) = delete;
 
-  std::unique_ptr<ui::Form> MakeForm(const ui::FormSpec& spec, ui::Form* owner) override;
+  std::unique_ptr<ui::Form> MakeForm(const ui::FormLayout& layout, ui::Form* owner) override;
   // A modal loop: the owner is disabled until the dialog is closed.
   void RunModal(ui::Form& dialog) override;
-  std::optional<std::string> AskSaveFileName(const ui::SaveDialogSpec& spec,
+  std::optional<std::string> AskSaveFileName(const ui::SaveDialogOptions& layout,
                                              ui::Form& owner) override;
   void ShowError(std::string_view message) override;
   hidplatform::MainLoop& HidMainLoop() override;
@@ -57,7 +57,7 @@ inline constexpr const char* kProgramTitle = "kbupdate";
 
 // The Windows filter string of the save dialog: description and pattern of
 // each filter, each ended by a zero, the whole ended by one more.
-std::wstring SaveDialogFilter(const ui::SaveDialogSpec& spec);
+std::wstring SaveDialogFilter(const ui::SaveDialogOptions& layout);
 
 // The directory part of a module's path (without the trailing separator).
 std::string DirectoryOf(std::wstring_view path);

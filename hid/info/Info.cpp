@@ -15,12 +15,12 @@ constexpr int kClientHeight = 375;
 constexpr int kLabelHeight = 16;
 
 // A label of the form: 16 pixels high, as wide as its text.
-ui::ControlSpec LabelAt(const char* name, int left, int top, const char* text) {
+ui::ControlLayout LabelAt(const char* name, int left, int top, const char* text) {
   return {
       .name = name, .bounds = {left, top, 0, kLabelHeight}, .caption = text, .sizeToContent = true};
 }
 
-ui::ControlSpec ListAt(const char* name, int left, unsigned anchors) {
+ui::ControlLayout ListAt(const char* name, int left, unsigned anchors) {
   return {.name = name, .bounds = {left, 72, 161, 297}, .anchors = anchors, .itemHeight = 16};
 }
 
@@ -39,7 +39,7 @@ std::string IndexedLine(int index, const std::string& text) {
 
 }  // namespace
 
-ui::FormSpec TInfoForm::FormDescription() {
+ui::FormLayout TInfoForm::FormDescription() {
   return {.name = "InfoForm",
           .caption = "HID Device Info",
           .clientWidth = kClientWidth,
@@ -51,10 +51,10 @@ ui::FormSpec TInfoForm::FormDescription() {
           .centered = true};
 }
 
-const std::vector<ui::ControlSpec>& TInfoForm::ControlDescriptions() {
+const std::vector<ui::ControlLayout>& TInfoForm::ControlDescriptions() {
   // Strings follows all four edges; Languages keeps its width and moves with
   // the right edge.
-  static const std::vector<ui::ControlSpec> controls = {
+  static const std::vector<ui::ControlLayout> controls = {
       LabelAt("Label10", 8, 8, "Vendor name:"),
       LabelAt("VendorName", 96, 8, "VendorName"),
       LabelAt("Label9", 8, 24, "Product name:"),
@@ -84,9 +84,9 @@ const std::vector<ui::ControlSpec>& TInfoForm::ControlDescriptions() {
 }
 
 namespace {
-const ui::ControlSpec& Describe(std::string_view name) {
-  for (const ui::ControlSpec& spec : TInfoForm::ControlDescriptions()) {
-    if (spec.name == name) return spec;
+const ui::ControlLayout& Describe(std::string_view name) {
+  for (const ui::ControlLayout& layout : TInfoForm::ControlDescriptions()) {
+    if (layout.name == name) return layout;
   }
   throw std::logic_error("no control " + std::string(name) + " on the information dialog");
 }

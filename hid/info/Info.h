@@ -20,8 +20,8 @@ class TInfoForm {
   TInfoForm& operator=(const TInfoForm&) = delete;
 
   // The dialog's description, the one place its geometry is written.
-  static ui::FormSpec FormDescription();
-  static const std::vector<ui::ControlSpec>& ControlDescriptions();
+  static ui::FormLayout FormDescription();
+  static const std::vector<ui::ControlLayout>& ControlDescriptions();
 
   ui::Form& Window() const { return *window_; }
 

@@ -88,15 +88,15 @@ TEST(HistoryLogFileTest, FailuresNameTheFile) {
 }
 
 TEST(SaveDialogTest, AsksForATextFileInTheCurrentDirectory) {
-  const ui::SaveDialogSpec spec = historylog::SaveDialogDescription();
-  EXPECT_EQ(spec.title, "Save History");
-  ASSERT_EQ(spec.filters.size(), 2u);
-  EXPECT_EQ(spec.filters[0].description, "Text Files");
-  EXPECT_EQ(spec.filters[0].pattern, "*.txt");
-  EXPECT_EQ(spec.filters[1].pattern, "*.*");
-  EXPECT_EQ(spec.defaultExtension, "txt");
-  EXPECT_TRUE(spec.initialDirectory.empty());
-  EXPECT_TRUE(spec.replaceWithoutPrompt);
+  const ui::SaveDialogOptions layout = historylog::SaveDialogDescription();
+  EXPECT_EQ(layout.title, "Save History");
+  ASSERT_EQ(layout.filters.size(), 2u);
+  EXPECT_EQ(layout.filters[0].description, "Text Files");
+  EXPECT_EQ(layout.filters[0].pattern, "*.txt");
+  EXPECT_EQ(layout.filters[1].pattern, "*.*");
+  EXPECT_EQ(layout.defaultExtension, "txt");
+  EXPECT_TRUE(layout.initialDirectory.empty());
+  EXPECT_TRUE(layout.replaceWithoutPrompt);
 }
 
 }  // namespace

@@ -32,8 +32,8 @@ class ScriptedToolkit : public ui::Toolkit {
  public:
   explicit ScriptedToolkit(ui::Toolkit& platform = PlatformToolkit()) : platform_(platform) {}
 
-  std::unique_ptr<ui::Form> MakeForm(const ui::FormSpec& spec, ui::Form* owner) override {
-    return platform_.MakeForm(spec, owner);
+  std::unique_ptr<ui::Form> MakeForm(const ui::FormLayout& layout, ui::Form* owner) override {
+    return platform_.MakeForm(layout, owner);
   }
   // Shows the dialog, lets the test look at it and closes it again: nothing
   // waits for a person.
@@ -43,9 +43,9 @@ class ScriptedToolkit : public ui::Toolkit {
     if (whileModal) whileModal(dialog);
     dialog.Close();
   }
-  std::optional<std::string> AskSaveFileName(const ui::SaveDialogSpec& spec,
+  std::optional<std::string> AskSaveFileName(const ui::SaveDialogOptions& layout,
                                              ui::Form& /*owner*/) override {
-    saveDialogs.push_back(spec);
+    saveDialogs.push_back(layout);
     return saveAnswer;
   }
   void ShowError(std::string_view message) override { errors.emplace_back(message); }
@@ -63,7 +63,7 @@ class ScriptedToolkit : public ui::Toolkit {
   int modalRuns = 0;
   // The save dialog's answer: the chosen file name, or empty for Cancel.
   std::optional<std::string> saveAnswer;
-  std::vector<ui::SaveDialogSpec> saveDialogs;
+  std::vector<ui::SaveDialogOptions> saveDialogs;
   std::vector<std::string> errors;
 
  private:

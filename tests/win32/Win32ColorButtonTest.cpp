@@ -13,13 +13,13 @@ namespace {
 
 struct ButtonWindow {
   explicit ButtonWindow(bool frame3D = false) {
-    ui::FormSpec spec;
-    spec.caption = "ColorBtn";
-    spec.clientWidth = 200;
-    spec.clientHeight = 100;
-    spec.font = {"MS Sans Serif", 13, false};
-    form = win32test::Toolkit().MakeForm(spec, nullptr);
-    ui::ControlSpec control;
+    ui::FormLayout layout;
+    layout.caption = "ColorBtn";
+    layout.clientWidth = 200;
+    layout.clientHeight = 100;
+    layout.font = {"MS Sans Serif", 13, false};
+    form = win32test::Toolkit().MakeForm(layout, nullptr);
+    ui::ControlLayout control;
     control.name = "ColorBtn1";
     control.bounds = {10, 10, 120, 40};
     control.caption = "Update";

@@ -16,24 +16,24 @@ namespace {
 
 using namespace std::chrono_literals;
 
-ui::FormSpec UpdateWindowLike() {
-  ui::FormSpec spec;
-  spec.name = "bootloaderFORM";
-  spec.caption = "MVR508_UP2";
-  spec.clientWidth = 383;
-  spec.clientHeight = 320;
-  spec.font = {"MS Sans Serif", 13, false};
-  spec.color = clWindow;
-  spec.stayOnTop = true;
-  return spec;
+ui::FormLayout UpdateWindowLike() {
+  ui::FormLayout layout;
+  layout.name = "bootloaderFORM";
+  layout.caption = "MVR508_UP2";
+  layout.clientWidth = 383;
+  layout.clientHeight = 320;
+  layout.font = {"MS Sans Serif", 13, false};
+  layout.color = clWindow;
+  layout.stayOnTop = true;
+  return layout;
 }
 
-ui::ControlSpec Control(const char* name, ui::Rect bounds, const char* caption = "") {
-  ui::ControlSpec spec;
-  spec.name = name;
-  spec.bounds = bounds;
-  spec.caption = caption;
-  return spec;
+ui::ControlLayout Control(const char* name, ui::Rect bounds, const char* caption = "") {
+  ui::ControlLayout layout;
+  layout.name = name;
+  layout.bounds = bounds;
+  layout.caption = caption;
+  return layout;
 }
 
 struct Window {
@@ -78,12 +78,12 @@ TEST(Win32Form, FrameClientSizeCaptionAndPlace) {
   EXPECT_LE(std::abs((outer.top - area.top) - (area.bottom - outer.bottom)), 1);
 
   // A dialog is centred on its owner and has no topmost flag of its own.
-  ui::FormSpec dialogSpec;
-  dialogSpec.caption = "HID Device Info";
-  dialogSpec.clientWidth = 200;
-  dialogSpec.clientHeight = 100;
-  dialogSpec.fixedSize = false;
-  auto dialog = win32test::Toolkit().MakeForm(dialogSpec, w.form.get());
+  ui::FormLayout dialogLayout;
+  dialogLayout.caption = "HID Device Info";
+  dialogLayout.clientWidth = 200;
+  dialogLayout.clientHeight = 100;
+  dialogLayout.fixedSize = false;
+  auto dialog = win32test::Toolkit().MakeForm(dialogLayout, w.form.get());
   HWND dialogWindow = dynamic_cast<win32::Win32Form&>(*dialog).Handle();
   EXPECT_EQ(GetWindow(dialogWindow, GW_OWNER), hwnd);
   EXPECT_TRUE(GetWindowLongW(dialogWindow, GWL_STYLE) & WS_THICKFRAME);
@@ -95,12 +95,12 @@ TEST(Win32Form, FrameClientSizeCaptionAndPlace) {
 
 TEST(Win32Form, LabelsAlignAndTakeTheirColoursThroughCtlColorStatic) {
   Window w;
-  ui::ControlSpec spec = Control("Label2", {8, 80, 369, 49});
-  spec.alignment = ui::Alignment::kCenter;
-  spec.centerVertically = true;
-  spec.textColor = clRed;
-  spec.font = ui::Font{"Arial Narrow", 27, true};
-  ui::Label& label = w.Form().AddLabel(spec);
+  ui::ControlLayout layout = Control("Label2", {8, 80, 369, 49});
+  layout.alignment = ui::Alignment::kCenter;
+  layout.centerVertically = true;
+  layout.textColor = clRed;
+  layout.font = ui::Font{"Arial Narrow", 27, true};
+  ui::Label& label = w.Form().AddLabel(layout);
   ui::Label& right = w.Form().AddLabel([] {
     auto s = Control("Label4", {80, 0, 297, 25});
     s.alignment = ui::Alignment::kRight;
@@ -198,11 +198,11 @@ TEST(Win32Form, RadioPairsExcludeEachOtherAndStayIndependent) {
 
 TEST(Win32Form, ListBoxesKeepTheirItemHeightAndOnlyClicksNotify) {
   Window w;
-  ui::ControlSpec history = Control("HistoryListBox", {16, 176, 353, 97});
+  ui::ControlLayout history = Control("HistoryListBox", {16, 176, 353, 97});
   history.font = ui::Font{"Courier New", 11, false};
   history.itemHeight = 14;
   ui::ListBox& log = w.Form().AddListBox(history);
-  ui::ControlSpec devices = Control("DevListBox", {15, 280, 354, 25});
+  ui::ControlLayout devices = Control("DevListBox", {15, 280, 354, 25});
   devices.itemHeight = 16;
   ui::ListBox& list = w.Form().AddListBox(devices);
   EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETITEMHEIGHT, 0, 0), 14);
@@ -316,11 +316,11 @@ TEST(Win32Form, HandlerExceptionsReachTheErrorReporter) {
 
 TEST(Win32Form, PictureIsTheDecodedJpegAtItsOwnSize) {
   Window w;
-  ui::ControlSpec spec = Control("Image1", {504, 8, 296, 96});
-  spec.visible = false;
-  spec.sizeToContent = true;
-  spec.resource = "Image1.jpg";
-  ui::Static& picture = w.Form().AddPicture(spec);
+  ui::ControlLayout layout = Control("Image1", {504, 8, 296, 96});
+  layout.visible = false;
+  layout.sizeToContent = true;
+  layout.resource = "Image1.jpg";
+  ui::Static& picture = w.Form().AddPicture(layout);
   HWND window = w.Handle(picture);
   const auto bitmap =
       reinterpret_cast<HBITMAP>(SendMessageW(window, STM_GETIMAGE, IMAGE_BITMAP, 0));
@@ -342,11 +342,11 @@ namespace {
 TEST(Win32Toolkit, ModalLoopDisablesTheOwnerUntilTheDialogCloses) {
   Window w;
   w.Form().Show();
-  ui::FormSpec spec;
-  spec.caption = "HID Device Info";
-  spec.clientWidth = 200;
-  spec.clientHeight = 100;
-  auto dialog = win32test::Toolkit().MakeForm(spec, w.form.get());
+  ui::FormLayout layout;
+  layout.caption = "HID Device Info";
+  layout.clientWidth = 200;
+  layout.clientHeight = 100;
+  auto dialog = win32test::Toolkit().MakeForm(layout, w.form.get());
   ui::Timer& close = dialog->AddTimer(std::chrono::milliseconds(50));
   bool ownerDisabledMeanwhile = false;
   int shows = 0;
@@ -364,7 +364,7 @@ TEST(Win32Toolkit, ModalLoopDisablesTheOwnerUntilTheDialogCloses) {
   EXPECT_TRUE(IsWindowEnabled(w.Form().Handle()));
   EXPECT_TRUE(w.form->IsShown());  // a dialog's close ends nothing else
 
-  ui::SaveDialogSpec save;
+  ui::SaveDialogOptions save;
   save.filters = {{"Text Files *.txt", "*.txt"}, {"All Files *.*", "*.*"}};
   EXPECT_EQ(win32::SaveDialogFilter(save),
             std::wstring(L"Text Files *.txt\0*.txt\0All Files *.*\0*.*\0\0", 42));
@@ -397,11 +397,11 @@ TEST(Win32Toolkit, SaveDialogOffersTheFiltersAndAppendsTheDefaultExtension) {
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   };
   answer.SetEnabled(true);
-  ui::SaveDialogSpec spec;
-  spec.title = "Save History";
-  spec.filters = {{"Text Files *.txt", "*.txt"}, {"All Files *.*", "*.*"}};
-  spec.defaultExtension = "txt";
-  const std::optional<std::string> chosen = win32test::Toolkit().AskSaveFileName(spec, *w.form);
+  ui::SaveDialogOptions layout;
+  layout.title = "Save History";
+  layout.filters = {{"Text Files *.txt", "*.txt"}, {"All Files *.*", "*.*"}};
+  layout.defaultExtension = "txt";
+  const std::optional<std::string> chosen = win32test::Toolkit().AskSaveFileName(layout, *w.form);
   answer.SetEnabled(false);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, win32::Utf8FromUtf16(typed) + ".txt");

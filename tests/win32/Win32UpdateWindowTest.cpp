@@ -33,22 +33,22 @@ TEST(Win32UpdateWindow, EveryControlStandsAsTheFormTableSays) {
 
   HDC dc = CreateCompatibleDC(nullptr);
   int checked = 0;
-  for (const ui::ControlSpec& spec : TbootloaderFORM::ControlDescriptions()) {
-    SCOPED_TRACE(spec.name);
-    HWND control = window.HandleNamed(spec.name);
+  for (const ui::ControlLayout& layout : TbootloaderFORM::ControlDescriptions()) {
+    SCOPED_TRACE(layout.name);
+    HWND control = window.HandleNamed(layout.name);
     ASSERT_NE(control, nullptr);
     ++checked;
     RECT r{};
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(r.left, spec.bounds.left);
-    EXPECT_EQ(r.top, spec.bounds.top);
-    if (!spec.sizeToContent) {
-      EXPECT_EQ(r.right - r.left, spec.bounds.width);
-      EXPECT_EQ(r.bottom - r.top, spec.bounds.height);
+    EXPECT_EQ(r.left, layout.bounds.left);
+    EXPECT_EQ(r.top, layout.bounds.top);
+    if (!layout.sizeToContent) {
+      EXPECT_EQ(r.right - r.left, layout.bounds.width);
+      EXPECT_EQ(r.bottom - r.top, layout.bounds.height);
     }
-    if (spec.resource.empty()) {  // a picture has no font
-      const ui::Font& font = spec.font ? *spec.font : TbootloaderFORM::FormDescription().font;
+    if (layout.resource.empty()) {  // a picture has no font
+      const ui::Font& font = layout.font ? *layout.font : TbootloaderFORM::FormDescription().font;
       LOGFONTW logical{};
       GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof logical,
                  &logical);
@@ -56,13 +56,13 @@ TEST(Win32UpdateWindow, EveryControlStandsAsTheFormTableSays) {
       EXPECT_EQ(logical.lfWeight, font.bold ? FW_BOLD : FW_NORMAL);
       EXPECT_EQ(win32::Utf8FromUtf16(logical.lfFaceName), font.family);
     }
-    if (spec.textColor) {
+    if (layout.textColor) {
       SendMessageW(window.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                    reinterpret_cast<LPARAM>(control));
-      EXPECT_EQ(GetTextColor(dc), win32::ColorRef(*spec.textColor));
+      EXPECT_EQ(GetTextColor(dc), win32::ColorRef(*layout.textColor));
     }
-    if (spec.itemHeight > 0) {
-      EXPECT_EQ(SendMessageW(control, LB_GETITEMHEIGHT, 0, 0), spec.itemHeight);
+    if (layout.itemHeight > 0) {
+      EXPECT_EQ(SendMessageW(control, LB_GETITEMHEIGHT, 0, 0), layout.itemHeight);
     }
     // Inside the client area a tab stop as the table says; outside none.
     RECT placed{};
@@ -73,7 +73,7 @@ TEST(Win32UpdateWindow, EveryControlStandsAsTheFormTableSays) {
     const bool tabStop = (GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP) != 0;
     if (!inside) {
       EXPECT_FALSE(tabStop);
-    } else if (!spec.tabStop) {
+    } else if (!layout.tabStop) {
       EXPECT_FALSE(tabStop);
     }
   }

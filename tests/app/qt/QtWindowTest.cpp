@@ -36,16 +36,17 @@ TEST_F(WindowTest, QtWindowHasTheFormsFrameAndEveryControlAtItsPlace) {
 
   // Every control of the form's table, found by its name, where the table
   // puts it (radio buttons relative to their group).
-  for (const ui::ControlSpec& spec : TbootloaderFORM::ControlDescriptions()) {
-    SCOPED_TRACE(spec.name);
-    const auto* widget = window.findChild<QWidget*>(QString::fromStdString(spec.name));
+  for (const ui::ControlLayout& layout : TbootloaderFORM::ControlDescriptions()) {
+    SCOPED_TRACE(layout.name);
+    const auto* widget = window.findChild<QWidget*>(QString::fromStdString(layout.name));
     ASSERT_NE(widget, nullptr);
-    const QRect expected(spec.bounds.left, spec.bounds.top, spec.bounds.width, spec.bounds.height);
+    const QRect expected(layout.bounds.left, layout.bounds.top, layout.bounds.width,
+                         layout.bounds.height);
     EXPECT_EQ(widget->geometry(), expected);
-    if (spec.font) {
-      EXPECT_EQ(widget->font().pixelSize(), spec.font->pixels);
-      EXPECT_EQ(widget->font().bold(), spec.font->bold);
-      EXPECT_EQ(widget->font().families().front().toStdString(), spec.font->family);
+    if (layout.font) {
+      EXPECT_EQ(widget->font().pixelSize(), layout.font->pixels);
+      EXPECT_EQ(widget->font().bold(), layout.font->bold);
+      EXPECT_EQ(widget->font().families().front().toStdString(), layout.font->family);
     }
   }
   EXPECT_EQ(window.font().pixelSize(), 13);

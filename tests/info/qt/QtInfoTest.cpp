@@ -25,12 +25,12 @@ TEST(QtInfoFormTest, FrameAndEveryControlAtItsPlace) {
   EXPECT_FALSE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(window.windowFlags() & Qt::WindowCloseButtonHint);
-  for (const ui::ControlSpec& spec : TInfoForm::ControlDescriptions()) {
-    SCOPED_TRACE(spec.name);
-    const auto* widget = window.findChild<QWidget*>(QString::fromStdString(spec.name));
+  for (const ui::ControlLayout& layout : TInfoForm::ControlDescriptions()) {
+    SCOPED_TRACE(layout.name);
+    const auto* widget = window.findChild<QWidget*>(QString::fromStdString(layout.name));
     ASSERT_NE(widget, nullptr);
-    EXPECT_EQ(widget->pos(), QPoint(spec.bounds.left, spec.bounds.top));
-    EXPECT_EQ(widget->height(), spec.bounds.height);
+    EXPECT_EQ(widget->pos(), QPoint(layout.bounds.left, layout.bounds.top));
+    EXPECT_EQ(widget->height(), layout.bounds.height);
     if (const auto* label = qobject_cast<const QLabel*>(widget)) {
       // Sized to its text; device strings are never markup.
       EXPECT_EQ(label->width(), label->sizeHint().width());
@@ -57,10 +57,10 @@ TEST(QtInfoFormTest, ListsFollowTheirEdgesWhenResized) {
 
 TEST(QtInfoFormTest, DialogBelongsToItsOwnerAndIsCentredOnIt) {
   testsupport::ScriptedToolkit toolkit;
-  ui::FormSpec ownerSpec;
-  ownerSpec.clientWidth = 383;
-  ownerSpec.clientHeight = 320;
-  const auto ownerForm = toolkit.MakeForm(ownerSpec, nullptr);
+  ui::FormLayout ownerLayout;
+  ownerLayout.clientWidth = 383;
+  ownerLayout.clientHeight = 320;
+  const auto ownerForm = toolkit.MakeForm(ownerLayout, nullptr);
   qtui::WidgetOf(*ownerForm).setGeometry(300, 200, 383, 320);
   ownerForm->Show();
   TInfoForm dialog(toolkit, ownerForm.get());

@@ -46,9 +46,9 @@ TEST(QtSaveDialogTest, OffersTextFilesFirstInTheCurrentDirectory) {
 TEST(QtSaveDialogTest, BareNameGetsTxtAndCancelChoosesNothing) {
   QTemporaryDir dir;
   ScopedCurrentDir cwd(dir.path());
-  const ui::SaveDialogSpec spec = historylog::SaveDialogDescription();
+  const ui::SaveDialogOptions layout = historylog::SaveDialogDescription();
 
-  const auto chosen = qtui::AskSaveFileName(nullptr, spec, [](QFileDialog& dialog) {
+  const auto chosen = qtui::AskSaveFileName(nullptr, layout, [](QFileDialog& dialog) {
     dialog.selectFile("history");
     static_cast<QDialog&>(dialog).accept();
     return dialog.result();
@@ -56,7 +56,7 @@ TEST(QtSaveDialogTest, BareNameGetsTxtAndCancelChoosesNothing) {
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(QFileInfo(QString::fromStdString(*chosen)).fileName(), "history.txt");
 
-  const auto cancelled = qtui::AskSaveFileName(nullptr, spec, [](QFileDialog& dialog) {
+  const auto cancelled = qtui::AskSaveFileName(nullptr, layout, [](QFileDialog& dialog) {
     dialog.selectFile("other");
     dialog.reject();
     return dialog.result();
