@@ -14,12 +14,11 @@ function(kb_gtest target)
       COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/run-with-display
               ${CMAKE_SOURCE_DIR}/scripts/wine-run ${CMAKE_BINARY_DIR}/wine-prefix-display
               $<TARGET_FILE:${target}>)
-    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK wine_prefix_display ${arg_PROPERTIES})
+    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK wine_prefix_display ${KB_WINE_SKIPS}
+                                              ${arg_PROPERTIES})
   elseif(CMAKE_CROSSCOMPILING)
     add_test(NAME ${target} COMMAND ${target})
-    if(arg_PROPERTIES)
-      set_tests_properties(${target} PROPERTIES ${arg_PROPERTIES})
-    endif()
+    set_tests_properties(${target} PROPERTIES ${KB_WINE_SKIPS} ${arg_PROPERTIES})
   elseif(arg_PROPERTIES)
     gtest_discover_tests(${target} ${arg_UNPARSED_ARGUMENTS} PROPERTIES ${arg_PROPERTIES})
   else()
