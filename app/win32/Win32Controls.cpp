@@ -111,11 +111,13 @@ void ClickButton(HWND window) {
 Win32Label::Win32Label(HWND window, ui::ControlLayout layout, HandlerRunner run, HFONT font)
     : Win32Control(window, std::move(layout), std::move(run)),
       font_(font),
-      color_(layout_.textColor.value_or(clWindowText)) {
+      color_(layout_.textColor.value_or(clWindowText)),
+      text_(layout_.caption) {
   if (layout_.sizeToContent) SizeToText();
 }
 
 void Win32Label::SetText(std::string_view text) {
+  text_ = text;
   SetWindowText(text);
   if (layout_.sizeToContent) SizeToText();
 }
@@ -287,6 +289,10 @@ LRESULT Win32ListBox::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam
   if (message == kRedrawList) {
     if (redrawHeld_) {
       redrawHeld_ = false;
+      if (heldIndex_) {
+        SendMessageW(window_, LB_SETCURSEL, static_cast<WPARAM>(*heldIndex_), 0);
+        heldIndex_.reset();
+      }
       SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
       RedrawWindow(window_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
     }
@@ -301,6 +307,7 @@ void Win32ListBox::Add(std::string_view text) {
 }
 
 void Win32ListBox::Clear() {
+  heldIndex_.reset();
   SendMessageW(window_, LB_RESETCONTENT, 0, 0);
 }
 
@@ -320,10 +327,16 @@ std::string Win32ListBox::Item(int index) const {
 
 void Win32ListBox::SetItemIndex(int index) {
   HoldRedraw();
+  if (redrawHeld_) {
+    // As LB_SETCURSEL: an index outside the list selects nothing.
+    heldIndex_ = index >= 0 && index < Count() ? index : -1;
+    return;
+  }
   SendMessageW(window_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 int Win32ListBox::ItemIndex() const {
+  if (heldIndex_) return *heldIndex_;
   const LRESULT index = SendMessageW(window_, LB_GETCURSEL, 0, 0);
   return index == LB_ERR ? -1 : static_cast<int>(index);
 }

@@ -83,7 +83,10 @@ class Win32Label : public Win32Control<ui::Label> {
  public:
   Win32Label(HWND window, ui::ControlLayout layout, HandlerRunner run, HFONT font);
   void SetText(std::string_view text) override;
-  std::string Text() const override { return WindowText(); }
+  // Only the program sets a label's text: kept here, it is read without a
+  // round trip through the window (about 0.17 ms under Wine, once per
+  // arrival of a device).
+  std::string Text() const override { return text_; }
   void SetFontColor(TColor color) override;
   TColor FontColor() const override { return color_; }
   std::optional<TColor> TextColor() const override { return color_; }
@@ -92,6 +95,7 @@ class Win32Label : public Win32Control<ui::Label> {
   void SizeToText();
   HFONT font_;
   TColor color_;
+  std::string text_;
 };
 
 class Win32Button : public Win32Control<ui::Button> {
@@ -170,6 +174,10 @@ class Win32ListBox : public Win32Control<ui::ListBox> {
   void HoldRedraw();
 
   bool redrawHeld_ = false;
+  // The selection made while painting is held, set once when it resumes:
+  // the history selects each line it adds, and each selection scrolls the
+  // list (about 0.33 ms a line under Wine).
+  std::optional<int> heldIndex_;
 };
 
 class Win32Edit : public Win32Control<ui::Edit> {

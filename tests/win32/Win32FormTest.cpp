@@ -223,6 +223,26 @@ TEST(Win32Form, ListBoxesKeepTheirItemHeightAndOnlyClicksNotify) {
   list.Clear();
   EXPECT_EQ(list.Count(), 0);
   EXPECT_EQ(list.ItemIndex(), -1);
+
+  // Shown, a list holds its painting and its selection until the loop runs
+  // again; the program reads its own selection at once all the same.
+  w.Form().Show();
+  for (int line = 0; line < 30; ++line) {
+    log.Add("line " + std::to_string(line));
+    log.SetItemIndex(log.Count() - 1);
+    EXPECT_EQ(log.ItemIndex(), line);
+  }
+  log.SetItemIndex(99);
+  EXPECT_EQ(log.ItemIndex(), -1);  // outside the list: nothing selected
+  log.SetItemIndex(29);
+  win32test::Toolkit().RunUntil([] { return false; }, 50ms);
+  EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETCURSEL, 0, 0), 29);
+  EXPECT_GT(SendMessageW(w.Handle(log), LB_GETTOPINDEX, 0, 0), 0);  // scrolled to it
+  log.SetItemIndex(3);
+  log.Clear();
+  EXPECT_EQ(log.ItemIndex(), -1);
+  win32test::Toolkit().RunUntil([] { return false; }, 50ms);
+  EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETCURSEL, 0, 0), LB_ERR);
 }
 
 TEST(Win32Form, ProgressBarColourRangeAndMemoLines) {
