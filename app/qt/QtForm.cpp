@@ -84,13 +84,18 @@ QtForm::~QtForm() {
   delete window_.data();
 }
 
+template <class Adapter>
+Adapter& QtForm::Own(std::unique_ptr<Adapter> adapter) {
+  Adapter& kept = *adapter;
+  controls_.push_back(std::move(adapter));
+  return kept;
+}
+
 template <class Adapter, class... Args>
 Adapter& QtForm::Keep(const ui::ControlLayout& layout, Args&&... args) {
-  auto adapter = std::make_unique<Adapter>(std::forward<Args>(args)..., layout);
-  Adapter& kept = *adapter;
+  Adapter& kept = Own(std::make_unique<Adapter>(std::forward<Args>(args)..., layout));
   if (layout.anchors != kLeftTop)
     anchored_.push_back({kept.Widget(), layout.bounds, layout.anchors});
-  controls_.push_back(std::move(adapter));
   return kept;
 }
 
@@ -104,23 +109,14 @@ ui::ColorButton& QtForm::AddColorButton(const ui::ControlLayout& layout) {
   return Keep<QtColorButton>(layout, *window_);
 }
 ui::Static& QtForm::AddGroupBox(const ui::ControlLayout& layout) {
-  auto adapter = std::make_unique<QtStatic>(*window_, layout, QtStatic::Kind::kGroupBox);
-  QtStatic& kept = *adapter;
-  controls_.push_back(std::move(adapter));
-  return kept;
+  return Own(std::make_unique<QtStatic>(*window_, layout, QtStatic::Kind::kGroupBox));
 }
 ui::CheckButton& QtForm::AddRadioButton(const ui::ControlLayout& layout, ui::Static& group) {
   QWidget* box = dynamic_cast<WidgetHolder&>(group).Widget();
-  auto adapter = std::make_unique<QtCheckButton>(*box, layout, QtCheckButton::Kind::kRadio);
-  QtCheckButton& kept = *adapter;
-  controls_.push_back(std::move(adapter));
-  return kept;
+  return Own(std::make_unique<QtCheckButton>(*box, layout, QtCheckButton::Kind::kRadio));
 }
 ui::CheckButton& QtForm::AddSpeedButton(const ui::ControlLayout& layout) {
-  auto adapter = std::make_unique<QtCheckButton>(*window_, layout, QtCheckButton::Kind::kSpeed);
-  QtCheckButton& kept = *adapter;
-  controls_.push_back(std::move(adapter));
-  return kept;
+  return Own(std::make_unique<QtCheckButton>(*window_, layout, QtCheckButton::Kind::kSpeed));
 }
 ui::ListBox& QtForm::AddListBox(const ui::ControlLayout& layout) {
   return Keep<QtListBox>(layout, *window_);
@@ -135,10 +131,7 @@ ui::ProgressBar& QtForm::AddProgressBar(const ui::ControlLayout& layout) {
   return Keep<QtProgressBar>(layout, *window_);
 }
 ui::Static& QtForm::AddPicture(const ui::ControlLayout& layout) {
-  auto adapter = std::make_unique<QtStatic>(*window_, layout, QtStatic::Kind::kPicture);
-  QtStatic& kept = *adapter;
-  controls_.push_back(std::move(adapter));
-  return kept;
+  return Own(std::make_unique<QtStatic>(*window_, layout, QtStatic::Kind::kPicture));
 }
 
 ui::Timer& QtForm::AddTimer(std::chrono::milliseconds interval) {

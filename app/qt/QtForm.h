@@ -58,6 +58,8 @@ class QtForm final : public ui::Form, public WidgetHolder {
     unsigned anchors;
   };
 
+  template <class Adapter>
+  Adapter& Own(std::unique_ptr<Adapter> adapter);
   template <class Adapter, class... Args>
   Adapter& Keep(const ui::ControlLayout& layout, Args&&... args);
 
