@@ -129,7 +129,7 @@ void Win32Label::SetFontColor(TColor color) {
 }
 
 void Win32Label::SizeToText() {
-  const std::wstring text = Utf16FromUtf8(WindowText());
+  const std::wstring text = Utf16FromUtf8(text_);
   HDC dc = GetDC(window_);
   RECT measured{0, 0, 0, 0};
   {
