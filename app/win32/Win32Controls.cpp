@@ -294,7 +294,11 @@ LRESULT Win32ListBox::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam
         heldIndex_.reset();
       }
       SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
-      RedrawWindow(window_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+      // Painted now, not at a WM_PAINT that waits until no posted message is
+      // left: Wine's labels paint at once when their text is set, and the
+      // list showed old lines beside their new text.
+      RedrawWindow(window_, nullptr, nullptr,
+                   RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
     }
     return 0;
   }

@@ -245,6 +245,36 @@ TEST(Win32Form, ListBoxesKeepTheirItemHeightAndOnlyClicksNotify) {
   EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETCURSEL, 0, 0), LB_ERR);
 }
 
+TEST(Win32Form, AHeldListPaintsWhenReleasedWithPostedWorkStillWaiting) {
+  Window w;
+  ui::ListBox& log = w.Form().AddListBox(Control("HistoryListBox", {16, 176, 353, 97}));
+  const HWND list = w.Handle(log);
+  w.Form().Show();
+  for (const char* line : {"old one", "old two"}) log.Add(line);
+  win32test::Toolkit().RunUntil([] { return false; }, 50ms);
+  log.Clear();
+  log.Add("new");
+  // Only posted messages, as a loop busy with posted work handles them: no
+  // WM_PAINT comes. The release must paint by itself.
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_POSTMESSAGE)) {
+    DispatchMessageW(&message);
+  }
+  EXPECT_FALSE(GetUpdateRect(list, nullptr, FALSE));
+  // On the screen: the new line, and no old one under it.
+  const int itemHeight = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+  HDC dc = GetDC(list);
+  auto inked = [&](int item) {
+    for (int y = item * itemHeight; y < (item + 1) * itemHeight; ++y)
+      for (int x = 0; x < 100; ++x)
+        if (GetPixel(dc, x, y) != GetSysColor(COLOR_WINDOW)) return true;
+    return false;
+  };
+  EXPECT_TRUE(inked(0));
+  EXPECT_FALSE(inked(1));
+  ReleaseDC(list, dc);
+}
+
 TEST(Win32Form, ProgressBarColourRangeAndMemoLines) {
   Window w;
   ui::ProgressBar& bar = w.Form().AddProgressBar(Control("ProgressBar1", {10, 10, 200, 20}));
