@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-// The platform headers have the message constants (DBT.h would clash with them).
+// The device-change messages and their broadcast headers.
 #include <dbt.h>
 
 #include <type_traits>
