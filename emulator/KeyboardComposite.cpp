@@ -157,8 +157,27 @@ void KeyboardComposite::PostToSelf(std::chrono::milliseconds delay,
 }
 
 void KeyboardComposite::LeaveFor(void (KeyboardComposite::*plugNext)()) {
-  UnplugAll();
+  // The mode ends with the first removal: a command on an interface that is
+  // still present is not the keyboard's any more.
   EnterMode(Mode::kSwitching);
+  UnplugNextThen(plugNext);
+}
+
+void KeyboardComposite::UnplugNextThen(void (KeyboardComposite::*plugNext)()) {
+  if (options_.unplugPause.count() == 0) {
+    UnplugAll();
+  } else if (!plugged_.empty()) {
+    transport_.Unplug(plugged_.front());
+    plugged_.erase(plugged_.begin());
+    char line[64];
+    std::snprintf(line, sizeof line, "a device left the bus, %zu to go", plugged_.size());
+    Log(line);
+  }
+  if (!plugged_.empty()) {
+    PostToSelf(options_.unplugPause,
+               [plugNext](KeyboardComposite& keyboard) { keyboard.UnplugNextThen(plugNext); });
+    return;
+  }
   PostToSelf(options_.switchPause,
              [plugNext](KeyboardComposite& keyboard) { (keyboard.*plugNext)(); });
 }

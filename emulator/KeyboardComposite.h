@@ -49,6 +49,12 @@ class KeyboardComposite {
     // Time between leaving one mode and appearing in the other, as a real
     // keyboard needs to restart.
     std::chrono::milliseconds switchPause{500};
+    // Time between the removals of the devices a mode leaves behind (0: all
+    // at once, as a real keyboard's interfaces go); the switch pause starts
+    // after the last. A host whose bus loses a device that arrives while it
+    // is removing several at once (Wine 8.0's HID bus) can be given time to
+    // finish each removal.
+    std::chrono::milliseconds unplugPause{0};
     // Start as the boot loader, as after an interrupted burn.
     bool startInBootLoader = false;
   };
@@ -84,8 +90,11 @@ class KeyboardComposite {
   // Runs task on the transport's thread after delay, unless this keyboard is
   // gone by then.
   void PostToSelf(std::chrono::milliseconds delay, std::function<void(KeyboardComposite&)> task);
-  // Leaves the bus now and appears again through plugNext after the pause.
+  // Leaves the bus and appears again through plugNext after the pause.
   void LeaveFor(void (KeyboardComposite::*plugNext)());
+  // Removes the next device (all of them without an unplug pause), then
+  // schedules the one after it, or plugNext once none is left.
+  void UnplugNextThen(void (KeyboardComposite::*plugNext)());
   void Log(const std::string& line);
 
   KeyboardTransport& transport_;

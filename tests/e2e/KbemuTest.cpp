@@ -24,10 +24,10 @@ using emulator::BootLoaderModel;
 using kbemu::ParseKbemuOptions;
 
 TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
-  const auto options = ParseKbemuOptions({"--collections", "4", "--firmware-version=0x0106",
-                                          "--boot-loader", "--flash", "/tmp/f.bin", "--fault",
-                                          "disconnect@write:120", "--switch-pause", "50", "--uhid",
-                                          "/dev/x", "--quiet", "--device-per-collection"});
+  const auto options = ParseKbemuOptions(
+      {"--collections", "4", "--firmware-version=0x0106", "--boot-loader", "--flash", "/tmp/f.bin",
+       "--fault", "disconnect@write:120", "--switch-pause", "50", "--uhid", "/dev/x",
+       "--unplug-pause", "3000", "--quiet", "--device-per-collection"});
   EXPECT_EQ(options.collections, 4);
   EXPECT_EQ(options.split, emulator::InterfaceSplit::kOneCollectionEach);
   EXPECT_EQ(options.version, 0x0106);
@@ -38,6 +38,7 @@ TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
   EXPECT_EQ(options.fault->operation, BootLoaderModel::Operation::kWrite);
   EXPECT_EQ(options.fault->page, std::optional<std::uint16_t>(120));
   EXPECT_EQ(options.switchPause.count(), 50);
+  EXPECT_EQ(options.unplugPause.count(), 3000);
   EXPECT_EQ(options.uhidPath, "/dev/x");
   EXPECT_TRUE(options.quiet);
 
@@ -66,6 +67,7 @@ TEST(KbemuOptions, ParsesEveryOptionAndNamesTheBadOne) {
       {"--fault", "stall@burn"},
       {"--fault", "disconnect@write:240"},
       {"--switch-pause", "1s"},
+      {"--unplug-pause", "60001"},
       {"--flash="},
       {"--verbose"},
   };
@@ -212,8 +214,9 @@ std::pair<int, std::string> RunKbemu(const std::string& arguments) {
 TEST(KbemuProgram, HelpBadOptionsAndNoUhid) {
   auto [helpCode, help] = RunKbemu("--help");
   EXPECT_EQ(helpCode, 0);
-  for (const char* option : {"--collections", "--firmware-version", "--boot-loader", "--flash",
-                             "--fault", "--switch-pause", "--uhid", "--device-per-collection"}) {
+  for (const char* option :
+       {"--collections", "--firmware-version", "--boot-loader", "--flash", "--fault",
+        "--switch-pause", "--unplug-pause", "--uhid", "--device-per-collection"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 

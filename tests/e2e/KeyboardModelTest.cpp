@@ -194,10 +194,12 @@ struct CompositeFixture : ::testing::Test {
   int bootLoadersMade = 0;
   std::vector<KeyboardComposite::Mode> modes;
 
-  std::unique_ptr<KeyboardComposite> Make(bool startInBootLoader) {
+  std::unique_ptr<KeyboardComposite> Make(bool startInBootLoader,
+                                          std::chrono::milliseconds unplugPause = {}) {
     KeyboardComposite::Options options;
     options.application.version = 0x0105;
     options.switchPause = std::chrono::milliseconds(500);
+    options.unplugPause = unplugPause;
     options.startInBootLoader = startInBootLoader;
     auto keyboard = std::make_unique<KeyboardComposite>(
         transport,
@@ -265,6 +267,34 @@ TEST_F(CompositeFixture, UpdateGoesThroughTheBootLoaderAndBackWithTheBurnedVersi
       "unplug 2C7A:5B1D v0106", "plug 04D9:8022 v0100",
   };
   EXPECT_EQ(transport.events, expected);
+}
+
+TEST_F(CompositeFixture, AnUnplugPauseRemovesTheDevicesOneAtATimeBeforeTheSwitchPause) {
+  using std::chrono::milliseconds;
+  auto keyboard = Make(false, milliseconds(300));
+  keyboard->Start();
+  SendUpdate(1);
+  transport.Advance(milliseconds(0));
+  EXPECT_EQ(transport.present.size(), 1u);
+  EXPECT_EQ(keyboard->CurrentMode(), KeyboardComposite::Mode::kSwitching);
+  transport.Advance(milliseconds(299));
+  EXPECT_EQ(transport.present.size(), 1u);
+  transport.Advance(milliseconds(1));
+  EXPECT_TRUE(transport.present.empty());
+  transport.Advance(milliseconds(499));
+  EXPECT_TRUE(transport.present.empty());
+  transport.Advance(milliseconds(1));
+  EXPECT_EQ(transport.Present(0x04D9, 0x8022).size(), 1u);
+
+  // A keyboard destroyed between two removals takes the rest along.
+  bootLoader->hooks.startUserFirmware(0x0106);
+  transport.Advance(milliseconds(500));
+  SendUpdate(1);
+  transport.Advance(milliseconds(0));
+  keyboard.reset();
+  EXPECT_TRUE(transport.present.empty());
+  transport.Advance(milliseconds(2000));
+  EXPECT_EQ(bootLoadersMade, 1);
 }
 
 TEST_F(CompositeFixture, StartsInTheBootLoaderAndIgnoresStrayRequests) {

@@ -118,6 +118,8 @@ KbemuOptions ParseKbemuOptions(const std::vector<std::string>& arguments) {
       if (options.flashFile.empty()) throw std::invalid_argument("--flash needs a file name");
     } else if (name == "--switch-pause") {
       options.switchPause = std::chrono::milliseconds(Number(name, value(), 10, 60000));
+    } else if (name == "--unplug-pause") {
+      options.unplugPause = std::chrono::milliseconds(Number(name, value(), 10, 60000));
     } else if (name == "--uhid") {
       options.uhidPath = value();
     } else if (name == "--quiet") {
@@ -161,6 +163,12 @@ Options:
                        (e.g. --fault disconnect@write:120)
   --switch-pause MS    pause between leaving one mode and appearing in the
                        other (default 500)
+  --unplug-pause MS    remove the devices of the mode being left one at a
+                       time, MS apart, and start the switch pause after the
+                       last (default 0: all at once, as the keyboard does).
+                       Wine 8.0's HID bus can lose a device that arrives
+                       while it is removing several at once; this gives it
+                       time to finish each removal
   --uhid PATH          the uhid device (default /dev/uhid)
   --quiet              log only mode changes, not every report
   -h, --help           this text

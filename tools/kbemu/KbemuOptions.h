@@ -20,6 +20,7 @@ struct KbemuOptions {
   std::optional<emulator::BootLoaderModel::Fault> fault;
   std::string flashFile;  // empty: the flash lives only as long as kbemu
   std::chrono::milliseconds switchPause{500};
+  std::chrono::milliseconds unplugPause{0};
   std::string uhidPath = "/dev/uhid";
   bool quiet = false;
   bool help = false;

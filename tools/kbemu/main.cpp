@@ -100,6 +100,7 @@ int Run(const kbemu::KbemuOptions& options) {
   composite.application.split = effective.split;
   composite.application.version = effective.version;
   composite.switchPause = options.switchPause;
+  composite.unplugPause = options.unplugPause;
   composite.startInBootLoader = effective.startInBootLoader;
   auto factory = [bootLoader](const emulator::BootLoaderHooks& hooks) {
     bootLoader->SetStartHandler(hooks.startUserFirmware);

@@ -79,6 +79,21 @@ check_node_versions() {
   done
 }
 
+# Every node of vendor:product that has an input device came back with the
+# given version, and at least one has: a collection of its own that is
+# vendor-only (kbemu --device-per-collection) makes no input device and so
+# shows no version.
+check_input_node_versions() {
+  local node version seen=0
+  for node in $(hidraw_nodes "$1" "$2"); do
+    version=$(node_version "$node")
+    [[ $version == none ]] && continue
+    [[ $version == "$3" ]] || fail "$node came back with version $version"
+    seen=$((seen + 1))
+  done
+  ((seen > 0)) || fail "no node of $1:$2 shows a version"
+}
+
 # The node among the given ones whose descriptor declares report id 9 with
 # an output report (85 09 ... 91).
 command_node() {
