@@ -123,6 +123,13 @@ wait_text() {
   poll "$seconds" 0.2 has_text "$file" "$text" || fail "no '$text' in $file within ${seconds}s"
 }
 
+# Gives Wine's server sockets a tmpfs of the guest's own, away from the
+# host's /tmp seen through the overlay.
+wine_server_dir() {
+  mkdir -p /tmp/.wine-0 && mount -t tmpfs -o mode=700 tmpfs /tmp/.wine-0 ||
+    fail "cannot give Wine a directory for its server"
+}
+
 # --- The desktop: Xvfb, the window, screenshots ---
 
 # Starts Xvfb on :1 and waits for its socket.
