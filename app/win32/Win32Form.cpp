@@ -372,9 +372,7 @@ bool Win32Form::IsShown() const {
 }
 
 void Win32Form::SetClientSize(int width, int height) {
-  const SIZE size = OuterSize(layout_, Scale(width), Scale(height), dpi_);
-  SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SizeClient(Scale(width), Scale(height));
 }
 
 void Win32Form::ApplyAnchors(int clientWidth, int clientHeight) {
