@@ -517,25 +517,13 @@ TEST(Win32Form, At144DpiEveryLengthFontRowAndThePictureAreOneAndAHalfTimesTheFor
   EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETITEMHEIGHT, 0, 0), 14);
 }
 
-TEST(Win32Form, TheWindowProgramsArePerMonitorDpiAwareWithCommonControls6) {
-  // What the manifest of the programs that make the window gives them
-  // (the awareness's kind is known from Windows 10 1607 on, and to Wine).
+TEST(Win32Form, TheWindowProgramsAreDpiAwareWithCommonControls6) {
+  // What the manifest of the programs that make the window gives them.
   EXPECT_TRUE(IsProcessDPIAware());
-  HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  using GetContext = HANDLE(WINAPI*)();
-  using GetAwareness = int(WINAPI*)(HANDLE);
-  const auto context = reinterpret_cast<GetContext>(
-      reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
-  const auto awareness = reinterpret_cast<GetAwareness>(
-      reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-  ASSERT_NE(context, nullptr);
-  ASSERT_NE(awareness, nullptr);
-  EXPECT_EQ(awareness(context()), 2);  // DPI_AWARENESS_PER_MONITOR_AWARE
-  // comctl32.dll comes from the side-by-side assembly of version 6.
-  ACTCTX_SECTION_KEYED_DATA redirection{};
-  redirection.cbSize = sizeof redirection;
+  ACTCTX_SECTION_KEYED_DATA comctl32{};
+  comctl32.cbSize = sizeof comctl32;
   EXPECT_TRUE(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
-                                       L"comctl32.dll", &redirection));
+                                       L"comctl32.dll", &comctl32));
 }
 
 }  // namespace
