@@ -151,7 +151,17 @@ namespace {
 
 TEST(Win32ColorButton, At144DpiFrameOutlineOffsetsAndFocusRectangleAreOneAndAHalfTimesWider) {
   ButtonWindow w;
-  w.Form().Rescale(144, nullptr);
+  // As Windows tells a per-monitor aware window that moved to a 144-DPI
+  // monitor (Wine never does), with the rectangle it suggests.
+  RECT suggested{};
+  GetWindowRect(w.Form().Handle(), &suggested);
+  suggested.right += 100;
+  suggested.bottom += 50;
+  SendMessageW(w.Form().Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+               reinterpret_cast<LPARAM>(&suggested));
+  RECT now{};
+  GetWindowRect(w.Form().Handle(), &now);
+  EXPECT_EQ(now.right - now.left, suggested.right - suggested.left);
   w.button->SetButtonColor(clRed);
   const win32test::Rendering up = w.Render();
   ASSERT_EQ(up.Width(), 180);
