@@ -50,7 +50,12 @@ class Canvas {
  public:
   virtual ~Canvas() = default;
 
-  // A one-pixel outline just inside rect, not filled.
+  // A length of the painting (in pixels at 96 DPI) in the canvas's pixels:
+  // a canvas shown at a higher DPI paints its lines, insets and offsets that
+  // much wider. This one paints at 96 DPI.
+  virtual int Scaled(int pixels) const { return pixels; }
+
+  // A one-pixel (Scaled(1)) outline just inside rect, not filled.
   virtual void OutlineRect(const PaintRect& rect, TColor color) = 0;
   virtual void FillRect(const PaintRect& rect, TColor color) = 0;
   // A one-pixel line from (x0, y0) to (x1, y1), both ends drawn.
@@ -66,12 +71,12 @@ class Canvas {
                         bool fontColor) = 0;
 
   // The platform's push-button frame (raised, or sunken when pushed; faded
-  // when inactive) with its interior filled in the button face; returns the
-  // interior. This one draws the classic two-pixel bevel with lines; a
-  // platform with its own frame drawing overrides it.
+  // when inactive), two rings of Scaled(1) lines, with its interior filled
+  // in the button face; returns the interior. This one draws the classic two-pixel bevel with
+  // lines; a platform with its own frame drawing overrides it.
   virtual PaintRect DrawPushFrame(const PaintRect& rect, bool pushed, bool inactive);
-  // The platform's dotted focus rectangle; this one inverts every second
-  // pixel of the outline.
+  // The platform's dotted focus rectangle, Scaled(1) wide; this one inverts
+  // every second pixel of the outline.
   virtual void DrawFocusRect(const PaintRect& rect);
 };
 

@@ -2,6 +2,8 @@
 
 #include <wincodec.h>
 
+#include "app/win32/Dpi.h"
+
 #include <cwctype>
 #include <utility>
 
@@ -28,7 +30,7 @@ class ComRef {
 
 }  // namespace
 
-GdiObject<HBITMAP> DecodeJpeg(const void* data, std::size_t size) {
+GdiObject<HBITMAP> DecodeJpeg(const void* data, std::size_t size, int dpi) {
   ComRef<IWICImagingFactory> factory;
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                               IID_IWICImagingFactory, reinterpret_cast<void**>(factory.Out())))) {
@@ -52,6 +54,21 @@ GdiObject<HBITMAP> DecodeJpeg(const void* data, std::size_t size) {
   UINT width = 0;
   UINT height = 0;
   if (FAILED(converted->GetSize(&width, &height)) || width == 0 || height == 0) return {};
+  IWICBitmapSource* pixels = converted.Get();
+  ComRef<IWICBitmapScaler> scaler;
+  if (dpi != kFormDpi) {
+    const auto scaledWidth = static_cast<UINT>(ScaleToDpi(static_cast<int>(width), dpi));
+    const auto scaledHeight = static_cast<UINT>(ScaleToDpi(static_cast<int>(height), dpi));
+    if (scaledWidth == 0 || scaledHeight == 0 ||
+        FAILED(factory->CreateBitmapScaler(scaler.Out())) ||
+        FAILED(scaler->Initialize(converted.Get(), scaledWidth, scaledHeight,
+                                  WICBitmapInterpolationModeFant))) {
+      return {};
+    }
+    pixels = scaler.Get();
+    width = scaledWidth;
+    height = scaledHeight;
+  }
 
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -64,9 +81,13 @@ GdiObject<HBITMAP> DecodeJpeg(const void* data, std::size_t size) {
   GdiObject<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || bits == nullptr) return {};
   const UINT stride = width * 4;
-  if (FAILED(converted->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
+  if (FAILED(pixels->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
     return {};
   }
+  // No alpha: a static control of Common Controls 6 copies a bitmap that
+  // has any, and the copy would be nobody's to delete.
+  auto* bytes = static_cast<BYTE*>(bits);
+  for (std::size_t i = 3; i < static_cast<std::size_t>(stride) * height; i += 4) bytes[i] = 0;
   return bitmap;
 }
 
@@ -79,7 +100,7 @@ std::wstring ResourceNameOf(std::string_view image) {
   return name;
 }
 
-GdiObject<HBITMAP> LoadJpegResource(std::string_view image) {
+GdiObject<HBITMAP> LoadJpegResource(std::string_view image, int dpi) {
   HMODULE module = GetModuleHandleW(nullptr);
   const std::wstring name = ResourceNameOf(image);
   HRSRC resource = FindResourceW(module, name.c_str(), MAKEINTRESOURCEW(10));  // RT_RCDATA
@@ -87,7 +108,7 @@ GdiObject<HBITMAP> LoadJpegResource(std::string_view image) {
   HGLOBAL loaded = LoadResource(module, resource);
   const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
   if (data == nullptr) return {};
-  return DecodeJpeg(data, SizeofResource(module, resource));
+  return DecodeJpeg(data, SizeofResource(module, resource), dpi);
 }
 
 }  // namespace win32

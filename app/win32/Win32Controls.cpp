@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/win32/Dpi.h"
 #include "app/win32/GdiCanvas.h"
+#include "app/win32/JpegPicture.h"
 #include "app/win32/Utf16.h"
 #include "controls/ColorBtnPainting.h"
 
@@ -63,6 +65,10 @@ namespace {
 POINT lastPointer{-1, -1};
 
 }  // namespace
+
+void ControlWindow::Rescale(int /*dpi*/, HFONT font) {
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
 
 void ControlWindow::NotePointer() {
   GetCursorPos(&lastPointer);
@@ -128,6 +134,12 @@ void Win32Label::SetFontColor(TColor color) {
   InvalidateRect(window_, nullptr, TRUE);
 }
 
+void Win32Label::Rescale(int dpi, HFONT font) {
+  ControlWindow::Rescale(dpi, font);
+  font_ = font;
+  if (layout_.sizeToContent) SizeToText();
+}
+
 void Win32Label::SizeToText() {
   const std::wstring text = Utf16FromUtf8(text_);
   HDC dc = GetDC(window_);
@@ -165,8 +177,8 @@ void Win32Button::OnCommand(WORD code) {
 // ---------------------------------------------------------------- ColorButton
 
 Win32ColorButton::Win32ColorButton(HWND window, ui::ControlLayout layout, HandlerRunner run,
-                                   HFONT font)
-    : Win32Control(window, std::move(layout), std::move(run)), font_(font) {
+                                   HFONT font, int dpi)
+    : Win32Control(window, std::move(layout), std::move(run)), font_(font), dpi_(dpi) {
   mouseMove_ = &OnMouseMove;
 }
 
@@ -187,12 +199,18 @@ void Win32ColorButton::OnCommand(WORD code) {
 void Win32ColorButton::OnDrawItem(const DRAWITEMSTRUCT& item) {
   RECT client{};
   GetClientRect(window_, &client);
-  GdiCanvas canvas(item.hDC, font_, TextColor().value_or(clBtnText));
+  GdiCanvas canvas(item.hDC, font_, TextColor().value_or(clBtnText), dpi_);
   const colorbtn::ButtonLook look{buttonColor_, layout_.frame3D, active_, Enabled(), WindowText()};
   const colorbtn::ItemState state{(item.itemState & ODS_SELECTED) != 0,
                                   (item.itemState & ODS_DISABLED) != 0,
                                   (item.itemState & ODS_FOCUS) != 0};
   colorbtn::PaintColorButton(canvas, {0, 0, client.right, client.bottom}, look, state);
+}
+
+void Win32ColorButton::Rescale(int dpi, HFONT font) {
+  font_ = font;
+  dpi_ = dpi;
+  InvalidateRect(window_, nullptr, FALSE);
 }
 
 LRESULT Win32ColorButton::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -266,10 +284,21 @@ void Win32CheckButton::OnCommand(WORD code) {
 
 // ---------------------------------------------------------------- ListBox
 
-Win32ListBox::Win32ListBox(HWND window, ui::ControlLayout layout, HandlerRunner run)
+Win32ListBox::Win32ListBox(HWND window, ui::ControlLayout layout, HandlerRunner run, int dpi)
     : Win32Control(window, std::move(layout), std::move(run)) {
+  SetRowHeight(dpi);
+}
+
+void Win32ListBox::SetRowHeight(int dpi) {
   // After the font: WM_SETFONT sets the toolkit's own height again.
-  if (layout_.itemHeight > 0) SendMessageW(window_, LB_SETITEMHEIGHT, 0, layout_.itemHeight);
+  if (layout_.itemHeight > 0) {
+    SendMessageW(window_, LB_SETITEMHEIGHT, 0, ScaleToDpi(layout_.itemHeight, dpi));
+  }
+}
+
+void Win32ListBox::Rescale(int dpi, HFONT font) {
+  ControlWindow::Rescale(dpi, font);
+  SetRowHeight(dpi);
 }
 
 namespace {
@@ -453,6 +482,14 @@ Win32Picture::Win32Picture(HWND window, ui::ControlLayout layout, HandlerRunner 
   if (bitmap_) {
     SendMessageW(window_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
   }
+}
+
+void Win32Picture::Rescale(int dpi, HFONT /*font*/) {
+  GdiObject<HBITMAP> scaled = LoadJpegResource(layout_.resource, dpi);
+  if (!scaled) return;
+  // The window lets go of the old bitmap before it is deleted.
+  SendMessageW(window_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.Get()));
+  bitmap_ = std::move(scaled);
 }
 
 }  // namespace win32

@@ -40,6 +40,9 @@ class ControlWindow {
   // another place is a movement of the mouse (forms note the pointer when
   // they are shown).
   static void NotePointer();
+  // The form is shown at another DPI and has placed the control: it takes
+  // the font made for that DPI and scales what it sizes itself.
+  virtual void Rescale(int dpi, HFONT font);
   // Takes no focus (set by the form's FinishCreation).
   void SetNoFocus() { noFocus_ = true; }
   bool NoFocus() const { return noFocus_; }
@@ -90,6 +93,7 @@ class Win32Label : public Win32Control<ui::Label> {
   void SetFontColor(TColor color) override;
   TColor FontColor() const override { return color_; }
   std::optional<TColor> TextColor() const override { return color_; }
+  void Rescale(int dpi, HFONT font) override;
 
  private:
   void SizeToText();
@@ -109,13 +113,15 @@ class Win32Button : public Win32Control<ui::Button> {
 // TColorBtn: an owner-drawn button painted by the shared painting steps.
 class Win32ColorButton : public Win32Control<ui::ColorButton> {
  public:
-  Win32ColorButton(HWND window, ui::ControlLayout layout, HandlerRunner run, HFONT font);
+  // dpi: the form's; the painting's lengths are scaled to it.
+  Win32ColorButton(HWND window, ui::ControlLayout layout, HandlerRunner run, HFONT font, int dpi);
   std::string Caption() const override { return WindowText(); }
   void Click() override;
   void SetButtonColor(TColor color) override;
   TColor ButtonColor() const override { return buttonColor_; }
   void OnCommand(WORD code) override;
   void OnDrawItem(const DRAWITEMSTRUCT& item) override;
+  void Rescale(int dpi, HFONT font) override;
   // The window's active button (here: the focused one; these forms have no
   // default button).
   bool IsActiveButton() const { return active_; }
@@ -125,6 +131,7 @@ class Win32ColorButton : public Win32Control<ui::ColorButton> {
 
  private:
   HFONT font_;
+  int dpi_;
   TColor buttonColor_ = clBtnFace;
   bool active_ = false;
 };
@@ -154,7 +161,8 @@ class Win32CheckButton : public Win32Control<ui::CheckButton> {
 
 class Win32ListBox : public Win32Control<ui::ListBox> {
  public:
-  Win32ListBox(HWND window, ui::ControlLayout layout, HandlerRunner run);
+  // dpi: the form's; the layout's row height is scaled to it.
+  Win32ListBox(HWND window, ui::ControlLayout layout, HandlerRunner run, int dpi);
   void Add(std::string_view text) override;
   void Clear() override;
   int Count() const override;
@@ -163,11 +171,13 @@ class Win32ListBox : public Win32Control<ui::ListBox> {
   int ItemIndex() const override;
   void ClickItem(int index) override;
   void OnCommand(WORD code) override;
+  void Rescale(int dpi, HFONT font) override;
 
  protected:
   LRESULT SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  void SetRowHeight(int dpi);
   // Stops painting until the message loop runs again: a device change adds
   // a hundred lines in one handler, and a list box that repaints and
   // scrolls for each takes about 9 ms a line under Wine.
@@ -245,7 +255,9 @@ class Win32GroupBox : public Win32Static {
 
 class Win32Picture : public Win32Static {
  public:
+  // bitmap: the layout's picture decoded at the form's DPI.
   Win32Picture(HWND window, ui::ControlLayout layout, HandlerRunner run, GdiObject<HBITMAP> bitmap);
+  void Rescale(int dpi, HFONT font) override;
 
  private:
   GdiObject<HBITMAP> bitmap_;  // shown by the window, which does not own it

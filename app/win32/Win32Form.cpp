@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "app/win32/Dpi.h"
 #include "app/win32/JpegPicture.h"
 #include "app/win32/Utf16.h"
 #include "app/win32/Win32Timer.h"
@@ -40,11 +41,9 @@ DWORD FrameExStyle(const ui::FormLayout& layout) {
   return layout.stayOnTop ? WS_EX_TOPMOST : 0;
 }
 
-// The outer size of a window with that client size.
-SIZE OuterSize(const ui::FormLayout& layout, int clientWidth, int clientHeight) {
-  RECT r{0, 0, clientWidth, clientHeight};
-  AdjustWindowRectEx(&r, FrameStyle(layout), FALSE, FrameExStyle(layout));
-  return SIZE{r.right - r.left, r.bottom - r.top};
+// The outer size of a window with that client size (in pixels at dpi).
+SIZE OuterSize(const ui::FormLayout& layout, int clientWidth, int clientHeight, int dpi) {
+  return OuterSizeAtDpi(FrameStyle(layout), FrameExStyle(layout), clientWidth, clientHeight, dpi);
 }
 
 // Where a window of that size stands centred: on the screen's work area, or
@@ -83,10 +82,10 @@ DWORD CommonStyle(const ui::ControlLayout& layout) {
 }  // namespace
 
 Win32Form::Win32Form(const ui::FormLayout& layout, Win32Form* owner, HandlerRunner run)
-    : layout_(layout), owner_(owner), run_(std::move(run)) {
+    : layout_(layout), owner_(owner), run_(std::move(run)), dpi_(SystemDpi()) {
   RegisterFormClass(&Win32Form::WindowProc);
   background_ = GdiObject<HBRUSH>(CreateSolidBrush(ColorRef(layout_.color.value_or(clWindow))));
-  const SIZE size = OuterSize(layout_, layout_.clientWidth, layout_.clientHeight);
+  SIZE size = OuterSize(layout_, Scale(layout_.clientWidth), Scale(layout_.clientHeight), dpi_);
   HWND ownerWindow = owner_ != nullptr ? owner_->Handle() : nullptr;
   const POINT origin =
       layout_.centered ? CentredOrigin(size, ownerWindow) : POINT{CW_USEDEFAULT, CW_USEDEFAULT};
@@ -95,6 +94,21 @@ Win32Form::Win32Form(const ui::FormLayout& layout, Win32Form* owner, HandlerRunn
                   GetModuleHandleW(nullptr), this);
   // window_ is set by WM_NCCREATE, so that the messages of the creation
   // itself already reach this form.
+  const int shownAt = WindowDpi(window_);
+  if (window_ != nullptr && shownAt != dpi_) {
+    // Made on a monitor of another DPI than the system's (a dialog over an
+    // owner there): sized for that one, before any control exists.
+    dpi_ = shownAt;
+    SizeClient(Scale(layout_.clientWidth), Scale(layout_.clientHeight));
+    if (layout_.centered) {
+      RECT outer{};
+      GetWindowRect(window_, &outer);
+      const POINT moved =
+          CentredOrigin(SIZE{outer.right - outer.left, outer.bottom - outer.top}, ownerWindow);
+      SetWindowPos(window_, nullptr, moved.x, moved.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
 }
 
 Win32Form::~Win32Form() {
@@ -178,6 +192,11 @@ LRESULT Win32Form::Message(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       ApplyAnchors(LOWORD(lParam), HIWORD(lParam));
       return 0;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another DPI (per-monitor awareness): the
+      // system suggests the window's new rectangle.
+      Rescale(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_CLOSE:
       Close();  // hidden, not destroyed: the behaviour still reads its controls
       return 0;
@@ -192,13 +211,14 @@ LRESULT Win32Form::Message(UINT message, WPARAM wParam, LPARAM lParam) {
 
 HFONT Win32Form::FontFor(const ui::ControlLayout& layout) {
   const ui::Font& font = layout.font ? *layout.font : layout_.font;
-  auto key = std::make_tuple(font.family, font.pixels, font.bold);
+  const int height = Scale(font.pixels);
+  auto key = std::make_tuple(font.family, height, font.bold);
   auto it = fonts_.find(key);
   if (it == fonts_.end()) {
     // A negative height asks for that character height, without the
     // internal leading, as the form gives it.
     HFONT made =
-        CreateFontW(-font.pixels, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+        CreateFontW(-height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                     DEFAULT_PITCH | FF_DONTCARE, Utf16FromUtf8(font.family).c_str());
     it = fonts_.emplace(std::move(key), GdiObject<HFONT>(made)).first;
@@ -208,10 +228,10 @@ HFONT Win32Form::FontFor(const ui::ControlLayout& layout) {
 
 HWND Win32Form::MakeChild(const wchar_t* windowClass, const ui::ControlLayout& layout, DWORD style,
                           DWORD exStyle, HWND parent) {
-  const ui::Rect& b = layout.bounds;
+  const RECT b = Scaled(layout.bounds);
   HWND child = CreateWindowExW(exStyle, windowClass, Utf16FromUtf8(layout.caption).c_str(),
-                               CommonStyle(layout) | style, b.left, b.top, b.width, b.height,
-                               parent != nullptr ? parent : window_,
+                               CommonStyle(layout) | style, b.left, b.top, b.right - b.left,
+                               b.bottom - b.top, parent != nullptr ? parent : window_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId_++)),
                                GetModuleHandleW(nullptr), nullptr);
   SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout)), FALSE);
@@ -242,7 +262,7 @@ ui::Button& Win32Form::AddButton(const ui::ControlLayout& layout) {
 
 ui::ColorButton& Win32Form::AddColorButton(const ui::ControlLayout& layout) {
   HWND window = MakeChild(L"BUTTON", layout, BS_OWNERDRAW);
-  return Keep(std::make_unique<Win32ColorButton>(window, layout, run_, FontFor(layout)));
+  return Keep(std::make_unique<Win32ColorButton>(window, layout, run_, FontFor(layout), dpi_));
 }
 
 ui::Static& Win32Form::AddGroupBox(const ui::ControlLayout& layout) {
@@ -274,7 +294,7 @@ ui::CheckButton& Win32Form::AddSpeedButton(const ui::ControlLayout& layout) {
 ui::ListBox& Win32Form::AddListBox(const ui::ControlLayout& layout) {
   HWND window = MakeChild(L"LISTBOX", layout, LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL,
                           WS_EX_CLIENTEDGE);
-  return Keep(std::make_unique<Win32ListBox>(window, layout, run_));
+  return Keep(std::make_unique<Win32ListBox>(window, layout, run_, dpi_));
 }
 
 ui::Edit& Win32Form::AddEdit(const ui::ControlLayout& layout) {
@@ -304,8 +324,8 @@ ui::Static& Win32Form::AddPicture(const ui::ControlLayout& layout) {
   picture.tabStop = false;
   // SS_BITMAP sizes the control to its bitmap.
   HWND window = MakeChild(L"STATIC", picture, SS_BITMAP);
-  return Keep(
-      std::make_unique<Win32Picture>(window, picture, run_, LoadJpegResource(layout.resource)));
+  return Keep(std::make_unique<Win32Picture>(window, picture, run_,
+                                             LoadJpegResource(layout.resource, dpi_)));
 }
 
 ui::Timer& Win32Form::AddTimer(std::chrono::milliseconds interval) {
@@ -315,7 +335,7 @@ ui::Timer& Win32Form::AddTimer(std::chrono::milliseconds interval) {
 }
 
 void Win32Form::FinishCreation() {
-  const RECT client{0, 0, layout_.clientWidth, layout_.clientHeight};
+  const RECT client{0, 0, Scale(layout_.clientWidth), Scale(layout_.clientHeight)};
   for (const auto& control : controls_) {
     HWND window = control->Handle();
     RECT placed{};
@@ -352,30 +372,77 @@ bool Win32Form::IsShown() const {
 }
 
 void Win32Form::SetClientSize(int width, int height) {
-  const SIZE size = OuterSize(layout_, width, height);
-  SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SizeClient(Scale(width), Scale(height));
 }
 
 void Win32Form::ApplyAnchors(int clientWidth, int clientHeight) {
-  const int dx = clientWidth - layout_.clientWidth;
-  const int dy = clientHeight - layout_.clientHeight;
+  const int dx = clientWidth - Scale(layout_.clientWidth);
+  const int dy = clientHeight - Scale(layout_.clientHeight);
   for (const auto& control : controls_) {
     const ui::ControlLayout& layout = control->Layout();
     if (layout.anchors == (ui::kAnchorLeft | ui::kAnchorTop)) continue;
     if (GetParent(control->Handle()) != window_) continue;
-    ui::Rect r = layout.bounds;
+    RECT r = Scaled(layout.bounds);
     const bool left = (layout.anchors & ui::kAnchorLeft) != 0;
     const bool right = (layout.anchors & ui::kAnchorRight) != 0;
     const bool top = (layout.anchors & ui::kAnchorTop) != 0;
     const bool bottom = (layout.anchors & ui::kAnchorBottom) != 0;
-    if (left && right) r.width += dx;
-    if (!left && right) r.left += dx;
-    if (top && bottom) r.height += dy;
-    if (!top && bottom) r.top += dy;
-    SetWindowPos(control->Handle(), nullptr, r.left, r.top, r.width, r.height,
+    if (left && right) r.right += dx;
+    if (!left && right) OffsetRect(&r, dx, 0);
+    if (top && bottom) r.bottom += dy;
+    if (!top && bottom) OffsetRect(&r, 0, dy);
+    SetWindowPos(control->Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
+}
+
+void Win32Form::SizeClient(int width, int height) {
+  // The frame as the window has it now: its metrics follow the DPI of its
+  // monitor, which need not be the one the form is being scaled to yet.
+  RECT outer{};
+  RECT client{};
+  GetWindowRect(window_, &outer);
+  GetClientRect(window_, &client);
+  SetWindowPos(window_, nullptr, 0, 0, width + (outer.right - outer.left) - client.right,
+               height + (outer.bottom - outer.top) - client.bottom,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int Win32Form::Scale(int length) const {
+  return ScaleToDpi(length, dpi_);
+}
+
+RECT Win32Form::Scaled(const ui::Rect& bounds) const {
+  // Both edges scaled, so that neighbours that touch in the form still touch.
+  return RECT{Scale(bounds.left), Scale(bounds.top), Scale(bounds.left + bounds.width),
+              Scale(bounds.top + bounds.height)};
+}
+
+void Win32Form::Rescale(int dpi, const RECT* suggested) {
+  if (dpi <= 0 || dpi == dpi_) return;
+  dpi_ = dpi;
+  // The fonts for the new DPI replace the old ones only once every control
+  // has taken its new one.
+  auto oldFonts = std::move(fonts_);
+  fonts_.clear();
+  for (const auto& control : controls_) {
+    const ui::ControlLayout& layout = control->Layout();
+    const RECT r = Scaled(layout.bounds);
+    SetWindowPos(control->Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    control->Rescale(dpi_, FontFor(layout));
+  }
+  if (suggested != nullptr) {
+    SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    SizeClient(Scale(layout_.clientWidth), Scale(layout_.clientHeight));
+  }
+  RECT client{};
+  GetClientRect(window_, &client);
+  ApplyAnchors(client.right, client.bottom);
+  InvalidateRect(window_, nullptr, TRUE);
 }
 
 HWND Win32Form::HandleOf(const ui::Control& control) const {

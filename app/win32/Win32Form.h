@@ -62,6 +62,12 @@ class Win32Form : public ui::Form {
   HWND HandleNamed(std::string_view name) const;
   // The form whose window this is, if one of ours.
   static Win32Form* FromHandle(HWND window);
+  // The DPI the form is shown at; its lengths are the form's times dpi/96.
+  int Dpi() const { return dpi_; }
+  // Shows the form at another DPI: every control, font and picture scaled
+  // again, the window at suggested (the system's WM_DPICHANGED rectangle),
+  // or else with the form's client size at that DPI.
+  void Rescale(int dpi, const RECT* suggested);
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -75,12 +81,17 @@ class Win32Form : public ui::Form {
   Control& Keep(std::unique_ptr<Control> control);
   ControlWindow* ControlOf(HWND window) const;
   void ApplyAnchors(int clientWidth, int clientHeight);
+  // Gives the window that client size (in pixels) within its present frame.
+  void SizeClient(int width, int height);
+  int Scale(int length) const;
+  RECT Scaled(const ui::Rect& bounds) const;
 
   ui::FormLayout layout_;
   Win32Form* owner_;
   HandlerRunner run_;
   bool modalOwnerDisabled_ = false;
   int nextControlId_ = 100;
+  int dpi_;
 
   // Declared before the windows that use them, so they outlive them.
   std::map<std::tuple<std::string, int, bool>, GdiObject<HFONT>> fonts_;

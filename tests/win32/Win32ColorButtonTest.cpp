@@ -146,3 +146,51 @@ TEST(Win32ColorButton, RepaintsOnlyForANewColourAndDoubleClicksPressTwice) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Win32ColorButton, At144DpiFrameOutlineOffsetsAndFocusRectangleAreOneAndAHalfTimesWider) {
+  ButtonWindow w;
+  // As Windows tells a per-monitor aware window that moved to a 144-DPI
+  // monitor (Wine never does), with the rectangle it suggests.
+  RECT suggested{};
+  GetWindowRect(w.Form().Handle(), &suggested);
+  suggested.right += 100;
+  suggested.bottom += 50;
+  SendMessageW(w.Form().Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+               reinterpret_cast<LPARAM>(&suggested));
+  RECT now{};
+  GetWindowRect(w.Form().Handle(), &now);
+  EXPECT_EQ(now.right - now.left, suggested.right - suggested.left);
+  w.button->SetButtonColor(clRed);
+  const win32test::Rendering up = w.Render();
+  ASSERT_EQ(up.Width(), 180);
+  ASSERT_EQ(up.Height(), 60);
+  // The platform's two rings, each two pixels wide, in its own colours.
+  for (int i : {0, 1}) {
+    EXPECT_EQ(up.Pixel(i, i), Sys(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(up.Pixel(179 - i, 59 - i), Sys(COLOR_3DDKSHADOW));
+    EXPECT_EQ(up.Pixel(177 - i, 57 - i), Sys(COLOR_BTNSHADOW));
+  }
+  EXPECT_NE(up.Pixel(3, 3), kRed);
+  EXPECT_EQ(up.Pixel(4, 4), kRed);
+  EXPECT_EQ(up.Pixel(175, 55), kRed);
+
+  SetForegroundWindow(w.Form().Handle());
+  SetFocus(w.Handle());
+  ASSERT_EQ(GetFocus(), w.Handle());
+  const win32test::Rendering focused = w.Render();
+  EXPECT_EQ(focused.Pixel(1, 1), Sys(COLOR_WINDOWFRAME));
+  EXPECT_EQ(focused.Pixel(178, 58), Sys(COLOR_WINDOWFRAME));
+  // The dotted rectangle six pixels in (four at 96 DPI), two dotted lines deep.
+  EXPECT_NE(focused.Pixel(5, 9), kRed);  // the frame, two pixels further in
+  EXPECT_EQ(focused.Pixel(8, 9), kRed);
+  for (int y : {6, 7}) {
+    SCOPED_TRACE(y);
+    EXPECT_NE(focused.Pixel(20, y), focused.Pixel(21, y));
+    EXPECT_TRUE(focused.Pixel(20, y) == RGB(0, 255, 255) ||
+                focused.Pixel(21, y) == RGB(0, 255, 255));
+  }
+}
+
+}  // namespace

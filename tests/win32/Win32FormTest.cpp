@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 
+#include "app/win32/Dpi.h"
 #include "app/win32/Utf16.h"
 #include "app/win32/Win32Form.h"
 #include "tests/win32/Win32TestSupport.h"
@@ -456,6 +457,73 @@ TEST(Win32Toolkit, SaveDialogOffersTheFiltersAndAppendsTheDefaultExtension) {
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, win32::Utf8FromUtf16(typed) + ".txt");
   EXPECT_EQ(firstFilter, L"Text Files *.txt");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Win32Form, At144DpiEveryLengthFontRowAndThePictureAreOneAndAHalfTimesTheForms) {
+  EXPECT_EQ(win32::ScaleToDpi(383, 96), 383);
+  EXPECT_EQ(win32::ScaleToDpi(383, 144), 575);  // 574.5, rounded as MulDiv does
+  EXPECT_EQ(win32::ScaleToDpi(1, 144), 2);
+  EXPECT_EQ(win32::ScaleToDpi(13, 120), 16);
+
+  Window w;
+  ui::ControlLayout label = Control("Label2", {10, 20, 75, 25}, "KB Connect..");
+  label.font = ui::Font{"Arial", 24, true};
+  ui::Label& text = w.Form().AddLabel(label);
+  ui::ControlLayout history = Control("HistoryListBox", {16, 176, 353, 97});
+  history.itemHeight = 14;
+  history.anchors = ui::kAnchorLeft | ui::kAnchorRight | ui::kAnchorTop;
+  ui::ListBox& log = w.Form().AddListBox(history);
+  ui::ControlLayout image = Control("Image1", {504, 8, 296, 96});
+  image.sizeToContent = true;
+  image.resource = "Image1.jpg";
+  ui::Static& picture = w.Form().AddPicture(image);
+
+  w.Form().Rescale(144, nullptr);
+  EXPECT_EQ(w.Form().Dpi(), 144);
+  RECT client{};
+  GetClientRect(w.Form().Handle(), &client);
+  EXPECT_EQ(client.right, 575);
+  EXPECT_EQ(client.bottom, 480);
+  const RECT labelAt = w.Placed(text);
+  EXPECT_EQ(labelAt.left, 15);
+  EXPECT_EQ(labelAt.top, 30);
+  EXPECT_EQ(labelAt.right, 128);  // 85 * 1.5 = 127.5
+  EXPECT_EQ(labelAt.bottom, 68);  // 45 * 1.5 = 67.5
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(w.Handle(text), WM_GETFONT, 0, 0)), sizeof font,
+             &font);
+  EXPECT_EQ(font.lfHeight, -36);
+  EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETITEMHEIGHT, 0, 0), 21);
+  EXPECT_EQ(w.Placed(log).right, 554);  // anchored both sides: 369 * 1.5, rounded
+  const auto bitmap =
+      reinterpret_cast<HBITMAP>(SendMessageW(w.Handle(picture), STM_GETIMAGE, IMAGE_BITMAP, 0));
+  BITMAP pixels{};
+  ASSERT_TRUE(GetObjectW(bitmap, sizeof pixels, &pixels));
+  EXPECT_EQ(pixels.bmWidth, 444);
+  EXPECT_EQ(pixels.bmHeight, 144);
+  const RECT pictureAt = w.Placed(picture);
+  EXPECT_EQ(pictureAt.left, 756);
+  EXPECT_EQ(pictureAt.right - pictureAt.left, 444);
+
+  // Back at 96 DPI, every length is the form's again.
+  w.Form().Rescale(96, nullptr);
+  GetClientRect(w.Form().Handle(), &client);
+  EXPECT_EQ(client.right, 383);
+  EXPECT_EQ(w.Placed(text).right, 85);
+  EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETITEMHEIGHT, 0, 0), 14);
+}
+
+TEST(Win32Form, TheWindowProgramsAreDpiAwareWithCommonControls6) {
+  // What the manifest of the programs that make the window gives them.
+  EXPECT_TRUE(IsProcessDPIAware());
+  ACTCTX_SECTION_KEYED_DATA comctl32{};
+  comctl32.cbSize = sizeof comctl32;
+  EXPECT_TRUE(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                       L"comctl32.dll", &comctl32));
 }
 
 }  // namespace
