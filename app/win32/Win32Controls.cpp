@@ -123,6 +123,7 @@ Win32Label::Win32Label(HWND window, ui::ControlLayout layout, HandlerRunner run,
 }
 
 void Win32Label::SetText(std::string_view text) {
+  if (text == text_) return;
   text_ = text;
   SetWindowText(text);
   if (layout_.sizeToContent) SizeToText();
@@ -336,16 +337,15 @@ LRESULT Win32ListBox::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam
 
 void Win32ListBox::Add(std::string_view text) {
   HoldRedraw();
-  SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(text).c_str()));
+  const LRESULT added =
+      SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(text).c_str()));
+  if (added >= 0) ++count_;
 }
 
 void Win32ListBox::Clear() {
   heldIndex_.reset();
   SendMessageW(window_, LB_RESETCONTENT, 0, 0);
-}
-
-int Win32ListBox::Count() const {
-  return static_cast<int>(SendMessageW(window_, LB_GETCOUNT, 0, 0));
+  count_ = 0;
 }
 
 std::string Win32ListBox::Item(int index) const {

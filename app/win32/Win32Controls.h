@@ -71,14 +71,21 @@ class ControlWindow {
                                        UINT_PTR id, DWORD_PTR self);
 };
 
-// Enabled and visible state, the same for every kind.
+// Enabled and visible state, the same for every kind. Setting the state a
+// control already has changes nothing and is skipped: a device change sets
+// the same states once per device, and under Wine each EnableWindow costs a
+// round trip (and sends WM_CANCELMODE) even when nothing changes.
 template <typename Interface>
 class Win32Control : public Interface, public ControlWindow {
  public:
   using ControlWindow::ControlWindow;
-  void SetEnabled(bool enabled) override { EnableWindow(window_, enabled ? TRUE : FALSE); }
+  void SetEnabled(bool enabled) override {
+    if (Enabled() != enabled) EnableWindow(window_, enabled ? TRUE : FALSE);
+  }
   bool Enabled() const override { return IsWindowEnabled(window_) != FALSE; }
-  void SetVisible(bool visible) override { ShowWindow(window_, visible ? SW_SHOWNA : SW_HIDE); }
+  void SetVisible(bool visible) override {
+    if (Visible() != visible) ShowWindow(window_, visible ? SW_SHOWNA : SW_HIDE);
+  }
   bool Visible() const override { return (GetWindowLongW(window_, GWL_STYLE) & WS_VISIBLE) != 0; }
 };
 
@@ -88,7 +95,7 @@ class Win32Label : public Win32Control<ui::Label> {
   void SetText(std::string_view text) override;
   // Only the program sets a label's text: kept here, it is read without a
   // round trip through the window (about 0.17 ms under Wine, once per
-  // arrival of a device).
+  // arrival of a device), and setting the text it has is skipped.
   std::string Text() const override { return text_; }
   void SetFontColor(TColor color) override;
   TColor FontColor() const override { return color_; }
@@ -165,7 +172,7 @@ class Win32ListBox : public Win32Control<ui::ListBox> {
   Win32ListBox(HWND window, ui::ControlLayout layout, HandlerRunner run, int dpi);
   void Add(std::string_view text) override;
   void Clear() override;
-  int Count() const override;
+  int Count() const override { return count_; }
   std::string Item(int index) const override;
   void SetItemIndex(int index) override;
   int ItemIndex() const override;
@@ -188,6 +195,9 @@ class Win32ListBox : public Win32Control<ui::ListBox> {
   // the history selects each line it adds, and each selection scrolls the
   // list (about 0.33 ms a line under Wine).
   std::optional<int> heldIndex_;
+  // Only the program adds and removes lines: the count is kept here, not
+  // asked of the window at each line the history adds (twice a line).
+  int count_ = 0;
 };
 
 class Win32Edit : public Win32Control<ui::Edit> {

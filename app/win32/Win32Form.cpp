@@ -226,12 +226,28 @@ HFONT Win32Form::FontFor(const ui::ControlLayout& layout) {
   return it->second.Get();
 }
 
+bool Win32Form::OutsideClient(const ui::ControlLayout& layout, HWND parent) const {
+  // A control sized to its content finds its edges only once it is made.
+  if (layout.sizeToContent) return false;
+  ui::Rect placed = layout.bounds;
+  if (const ControlWindow* owner = parent != nullptr ? ControlOf(parent) : nullptr) {
+    placed.left += owner->Layout().bounds.left;
+    placed.top += owner->Layout().bounds.top;
+  }
+  return placed.left < 0 || placed.top < 0 || placed.left + placed.width > layout_.clientWidth ||
+         placed.top + placed.height > layout_.clientHeight;
+}
+
 HWND Win32Form::MakeChild(const wchar_t* windowClass, const ui::ControlLayout& layout, DWORD style,
                           DWORD exStyle, HWND parent) {
   const RECT b = Scaled(layout.bounds);
+  DWORD common = CommonStyle(layout);
+  // Made without the tab stop that FinishCreation would take away again: a
+  // style change is a round trip and two messages per control under Wine.
+  if (OutsideClient(layout, parent)) common &= ~static_cast<DWORD>(WS_TABSTOP);
   HWND child = CreateWindowExW(exStyle, windowClass, Utf16FromUtf8(layout.caption).c_str(),
-                               CommonStyle(layout) | style, b.left, b.top, b.right - b.left,
-                               b.bottom - b.top, parent != nullptr ? parent : window_,
+                               common | style, b.left, b.top, b.right - b.left, b.bottom - b.top,
+                               parent != nullptr ? parent : window_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId_++)),
                                GetModuleHandleW(nullptr), nullptr);
   SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(layout)), FALSE);
@@ -344,7 +360,8 @@ void Win32Form::FinishCreation() {
     const bool inside = placed.left >= client.left && placed.top >= client.top &&
                         placed.right <= client.right && placed.bottom <= client.bottom;
     if (inside) continue;
-    SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) & ~WS_TABSTOP);
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    if ((style & WS_TABSTOP) != 0) SetWindowLongW(window, GWL_STYLE, style & ~WS_TABSTOP);
     control->SetNoFocus();
   }
 }

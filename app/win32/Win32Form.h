@@ -77,6 +77,9 @@ class Win32Form : public ui::Form {
   HWND MakeChild(const wchar_t* windowClass, const ui::ControlLayout& layout, DWORD style,
                  DWORD exStyle = 0, HWND parent = nullptr);
   HFONT FontFor(const ui::ControlLayout& layout);
+  // Whether a control of that layout, in the parent window given (null:
+  // the form), lies outside the client area as the layout places it.
+  bool OutsideClient(const ui::ControlLayout& layout, HWND parent) const;
   template <typename Control>
   Control& Keep(std::unique_ptr<Control> control);
   ControlWindow* ControlOf(HWND window) const;

@@ -19,6 +19,10 @@ class BenchPlatform {
   // The memory the process holds now: the resident set on Linux, the
   // working set on Windows; -1 when unknown.
   virtual long ResidentKiB() const = 0;
+  // The floor any window of this front end pays: a bare top-level window of
+  // that client size, made, shown and given one pass of the event loop, in
+  // milliseconds (from before the window is made to the end of that pass).
+  virtual double BareWindowMilliseconds(int clientWidth, int clientHeight) = 0;
 };
 
 // Made once, on the main thread, before any window.

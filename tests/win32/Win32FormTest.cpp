@@ -144,6 +144,11 @@ TEST(Win32Form, LabelsAlignAndTakeTheirColoursThroughCtlColorStatic) {
   EXPECT_EQ(label.Text(),
             "Gr\xC3\xBC\xC3\x9F"
             "e");
+  // The kept text decides what is skipped; the window must follow it back.
+  label.SetText("KB Connect..");
+  wchar_t shown[32] = {};
+  GetWindowTextW(w.Handle(label), shown, 32);
+  EXPECT_STREQ(shown, L"KB Connect..");
 }
 
 TEST(Win32Form, RadioPairsExcludeEachOtherAndStayIndependent) {
@@ -233,6 +238,7 @@ TEST(Win32Form, ListBoxesKeepTheirItemHeightAndOnlyClicksNotify) {
     log.SetItemIndex(log.Count() - 1);
     EXPECT_EQ(log.ItemIndex(), line);
   }
+  EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETCOUNT, 0, 0), 30);
   log.SetItemIndex(99);
   EXPECT_EQ(log.ItemIndex(), -1);  // outside the list: nothing selected
   log.SetItemIndex(29);
@@ -314,7 +320,11 @@ TEST(Win32Form, ControlsOutsideTheClientAreaTakeNoTabStopAndNoFocus) {
   ui::Button& inside = w.Form().AddButton(Control("Inside", {10, 10, 75, 25}, "In"));
   ui::Button& outside = w.Form().AddButton(Control("SaveBtn", {680, 88, 75, 25}, "Save"));
   ui::Button& straddling = w.Form().AddButton(Control("Edge", {350, 300, 75, 25}, "Edge"));
+  // A radio button stands where its group box puts it.
+  ui::Static& box = w.Form().AddGroupBox(Control("GroupBox", {300, 10, 200, 33}));
+  ui::CheckButton& boxed = w.Form().AddRadioButton(Control("Radio", {16, 8, 113, 17}, "R"), box);
   w.Form().FinishCreation();
+  EXPECT_FALSE(GetWindowLongW(w.Handle(boxed), GWL_STYLE) & WS_TABSTOP);
   EXPECT_TRUE(GetWindowLongW(w.Handle(inside), GWL_STYLE) & WS_TABSTOP);
   EXPECT_FALSE(GetWindowLongW(w.Handle(outside), GWL_STYLE) & WS_TABSTOP);
   EXPECT_FALSE(GetWindowLongW(w.Handle(straddling), GWL_STYLE) & WS_TABSTOP);
@@ -327,8 +337,16 @@ TEST(Win32Form, ControlsOutsideTheClientAreaTakeNoTabStopAndNoFocus) {
   EXPECT_EQ(clicks, 1);  // it still works
   EXPECT_EQ(GetFocus(), w.Handle(inside));
   outside.SetEnabled(false);
+  outside.SetEnabled(false);
   outside.Click();
   EXPECT_EQ(clicks, 1);  // a disabled button is not clicked
+  outside.SetEnabled(true);
+  EXPECT_TRUE(IsWindowEnabled(w.Handle(outside)));
+  inside.SetVisible(false);
+  inside.SetVisible(false);
+  EXPECT_FALSE(IsWindowVisible(w.Handle(inside)));
+  inside.SetVisible(true);
+  EXPECT_TRUE(IsWindowVisible(w.Handle(inside)));
 }
 
 TEST(Win32Form, TimersTickOnTheMessageLoopAndKeepTheirPeriodWhenEnabledAgain) {

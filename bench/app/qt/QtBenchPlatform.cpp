@@ -1,6 +1,9 @@
 // The benchmark on the Qt window: the application object on the off-screen
-// platform and the Qt front end's toolkit.
+// platform and the Qt front end's toolkit, and a bare widget as the floor.
 #include <QApplication>
+#include <QWidget>
+
+#include <chrono>
 
 #include <cstdlib>
 #include <fstream>
@@ -24,6 +27,19 @@ class QtBenchPlatform final : public BenchPlatform {
       if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
     }
     return -1;
+  }
+  double BareWindowMilliseconds(int clientWidth, int clientHeight) override {
+    const auto start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point end;
+    {
+      QWidget window;
+      window.resize(clientWidth, clientHeight);
+      window.show();
+      QCoreApplication::processEvents();
+      end = std::chrono::steady_clock::now();
+    }
+    QCoreApplication::processEvents();
+    return std::chrono::duration<double, std::milli>(end - start).count();
   }
 
  private:
