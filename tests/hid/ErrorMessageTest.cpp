@@ -2,6 +2,7 @@
 // the Windows words of the codes the Linux backend reports on Linux.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "hid/platform/ErrorMessage.h"
@@ -39,6 +40,13 @@ TEST(SystemErrorMessage, TheSystemsWordsForKnownCodesAndAFallbackForOthers) {
     EXPECT_EQ(text, AskedDirectly(code)) << code;
   }
   EXPECT_TRUE(SystemErrorMessage(ERROR_INVALID_PARAMETER).ends_with("\r\n"));
+  // The run with Wine's user interface in French (hid_platform_texts_french):
+  // words outside ASCII must arrive whole.
+  if (std::getenv("KB_FRENCH_UI") != nullptr) {
+    EXPECT_EQ(PRIMARYLANGID(GetUserDefaultUILanguage()), LANG_FRENCH);
+    const std::string text = SystemErrorMessage(ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(text.starts_with("Param\xC3\xA8tre")) << text;
+  }
 #else
   EXPECT_EQ(SystemErrorMessage(hidplatform::kErrorAccessDenied), "Access is denied.\r\n");
   EXPECT_EQ(SystemErrorMessage(hidplatform::kErrorInvalidFunction), "Incorrect function.\r\n");
