@@ -4,7 +4,7 @@ namespace historylog {
 
 ui::SaveDialogOptions SaveDialogDescription() {
   return {.title = "Save History",
-          .filters = {{"Text Files", "*.txt"}, {"All Files", "*.*"}},
+          .filters = {{"Text Files *.txt", "*.txt"}, {"All Files *.*", "*.*"}},
           .defaultExtension = "txt",
           .initialDirectory = "",
           .replaceWithoutPrompt = true};

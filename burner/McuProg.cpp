@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "hid/platform/ConsoleOutput.h"
 #include "hid/platform/ProgramArguments.h"
 #include "hid/platform/TextEncoding.h"
 #include "isp/IspDll.h"
@@ -17,15 +18,19 @@
 
 namespace {
 
-// Every message is shown the moment it is printed.
+// Every message is shown the moment it is printed, through the platform's
+// console output: a file name outside ASCII must read right on a console.
 template <typename... Args>
 void Say(const char* format, Args... args) {
-  std::printf(format, args...);
-  std::fflush(stdout);
+  const int length = std::snprintf(nullptr, 0, format, args...);
+  if (length <= 0) return;
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(text.data(), text.size(), format, args...);
+  text.pop_back();
+  hidplatform::WriteStandardOutput(text);
 }
 void Say(const char* text) {
-  std::fputs(text, stdout);
-  std::fflush(stdout);
+  hidplatform::WriteStandardOutput(text);
 }
 
 int WaitAndFail() {

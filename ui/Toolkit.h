@@ -22,7 +22,7 @@ class MainLoop;
 namespace ui {
 
 struct FileFilter {
-  std::string description{};  // "Text Files"
+  std::string description{};  // the name the user sees: "Text Files *.txt"
   std::string pattern{};      // "*.txt"
 };
 

@@ -13,8 +13,8 @@ void ConfigureSaveDialog(QFileDialog& dialog, const ui::SaveDialogOptions& layou
   for (const ui::FileFilter& filter : layout.filters) {
     const QString pattern = QString::fromStdString(filter.pattern);
     const QString matched = pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern;
-    filters << QStringLiteral("%1 %2 (%3)")
-                   .arg(QString::fromStdString(filter.description), pattern, matched);
+    // The name already shows the pattern; Qt hides the part in brackets.
+    filters << QStringLiteral("%1 (%2)").arg(QString::fromStdString(filter.description), matched);
   }
   dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(QString::fromStdString(layout.defaultExtension));

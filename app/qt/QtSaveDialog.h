@@ -14,8 +14,8 @@ class QWidget;
 
 namespace qtui {
 
-// Title, filters (the first chosen; the patterns stay out of the names the
-// user sees; "*.*" is every file, also one without a dot), default
+// Title, filters (the first chosen; each name shows as it stands, without
+// Qt's pattern list; "*.*" is every file, also one without a dot), default
 // extension, directory (the process's current one when the description
 // names none), and whether an existing file is replaced without a question.
 void ConfigureSaveDialog(QFileDialog& dialog, const ui::SaveDialogOptions& layout);

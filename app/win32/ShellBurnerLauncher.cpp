@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/SystemErrorText.h"
 #include "app/win32/Utf16.h"
 
 namespace win32 {
@@ -38,20 +39,6 @@ std::wstring ProgramPathIn(std::string_view directory, std::string_view program)
   std::wstring path = Utf16FromUtf8(directory);
   if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
   return path + Utf16FromUtf8(program);
-}
-
-std::string SystemMessage(unsigned long code) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
-  if (buffer != nullptr) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
-    text.pop_back();
-  }
-  if (text.empty()) return "Error " + std::to_string(code);
-  return Utf8FromUtf16(text);
 }
 
 namespace {
@@ -91,7 +78,7 @@ LaunchResult ShellBurnerLauncher::Launch(const std::string& program, const std::
   if (result > 32) return {true, {}};
   DWORD code = GetLastError();
   if (code == ERROR_SUCCESS) code = ErrorOfShellResult(result);
-  return {false, SystemMessage(code)};
+  return {false, ErrorLogText(code)};
 }
 
 }  // namespace win32

@@ -1,6 +1,7 @@
 // Starts the burner on Windows: the shell "opens" mcuprog.exe from kbupdate's
 // own directory (never the current one) with the firmware path as one
-// quoted argument, however long it is and whatever blanks it holds.
+// quoted argument, however long it is and whatever blanks it holds. A failed
+// start is told in the system's words, as the log shows any error code.
 #pragma once
 
 #include <string>
@@ -17,10 +18,6 @@ std::wstring QuotedArgument(std::wstring_view argument);
 
 // The program's full path: program (a bare name) in directory.
 std::wstring ProgramPathIn(std::string_view directory, std::string_view program);
-
-// The system's message for an error code, one line without the trailing
-// line break.
-std::string SystemMessage(unsigned long code);
 
 class ShellBurnerLauncher : public BurnerLauncher {
  public:

@@ -1,26 +1,20 @@
 #include "app/win32/Utf16.h"
 
-#include <windows.h>
+#include "hid/platform/TextEncoding.h"
 
 namespace win32 {
 
+// wchar_t is one UTF-16 unit on Windows, so the strings convert unit by unit.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
 std::wstring Utf16FromUtf8(std::string_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, result.data(), length);
-  return result;
+  const std::u16string wide = hidplatform::Utf8ToUtf16(text);
+  return std::wstring(wide.begin(), wide.end());
 }
 
 std::string Utf8FromUtf16(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, result.data(), length, nullptr, nullptr);
-  return result;
+  const std::u16string units(text.begin(), text.end());
+  return hidplatform::Utf16ToShownUtf8(units);
 }
 
 }  // namespace win32

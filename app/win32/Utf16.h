@@ -1,5 +1,6 @@
 // Texts cross into the Windows API as UTF-16 and come back as UTF-8, the
-// encoding the window's behaviour uses.
+// encoding the window's behaviour uses. Only the string types are adapted
+// here: the conversion is the platform layer's (TextEncoding).
 #pragma once
 
 #include <string>
@@ -7,7 +8,7 @@
 
 namespace win32 {
 
-// Invalid sequences become U+FFFD.
+// Invalid UTF-8 bytes and unpaired surrogates become U+FFFD.
 std::wstring Utf16FromUtf8(std::string_view text);
 std::string Utf8FromUtf16(std::wstring_view text);
 

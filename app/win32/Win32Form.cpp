@@ -327,7 +327,8 @@ ui::Memo& Win32Form::AddMemo(const ui::ControlLayout& layout) {
 }
 
 ui::ProgressBar& Win32Form::AddProgressBar(const ui::ControlLayout& layout) {
-  HWND window = MakeChild(PROGRESS_CLASSW, layout, 0);
+  // One continuous bar, as Qt's, rather than the classic blocks.
+  HWND window = MakeChild(PROGRESS_CLASSW, layout, PBS_SMOOTH);
   // A themed bar ignores its bar colour; without a theme class (no class
   // is named " ") it is drawn the classic way, in the bar colour.
   SetWindowTheme(window, L" ", L" ");

@@ -6,8 +6,10 @@
 namespace hidplatform {
 namespace {
 
-// What a byte that starts no valid sequence becomes.
-enum class InvalidByte { kReplacement, kEscape };
+// What a byte that starts no valid sequence becomes, and what an unpaired
+// surrogate does on the way back: fail the text, turn back into its byte
+// (escapes only), or become U+FFFD.
+enum class InvalidByte { kReplacement, kEscape, kShown };
 // Lone low surrogates that stand for one byte each (0x80 to 0xFF; bytes below
 // 0x80 are always valid).
 constexpr char16_t kEscapeBase = 0xDC00;
@@ -64,18 +66,18 @@ std::optional<std::string> EncodeUtf8(std::u16string_view text, InvalidByte inva
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      if (i + 1 >= text.size()) return std::nullopt;
-      const char32_t low = text[i + 1];
-      if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
-      c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+    const bool pairs = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                       text[i + 1] <= 0xDFFF;
+    if (pairs) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
-    } else if (c >= 0xDC00 && c <= 0xDFFF) {
-      if (invalidByte != InvalidByte::kEscape || c < kFirstEscape || c > kLastEscape) {
-        return std::nullopt;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      if (invalidByte == InvalidByte::kEscape && c >= kFirstEscape && c <= kLastEscape) {
+        out += static_cast<char>(c - kEscapeBase);
+        continue;
       }
-      out += static_cast<char>(c - kEscapeBase);
-      continue;
+      if (invalidByte != InvalidByte::kShown) return std::nullopt;
+      c = 0xFFFD;
     }
     if (c < 0x80) {
       out += static_cast<char>(c);
@@ -104,6 +106,10 @@ std::u16string Utf8ToUtf16(std::string_view text) {
 
 std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
   return EncodeUtf8(text, InvalidByte::kReplacement);
+}
+
+std::string Utf16ToShownUtf8(std::u16string_view text) {
+  return *EncodeUtf8(text, InvalidByte::kShown);
 }
 
 std::u16string FileNameToUtf16(std::string_view name) {

@@ -1,6 +1,7 @@
-// Conversions between the UTF-16 text of device strings and file names and
-// the UTF-8 text of this platform, and the copy of a string into a caller's
-// fixed-size buffer.
+// Conversions between the UTF-16 text of device strings, file names and the
+// Windows API and the UTF-8 text the rest of the system uses (the one
+// converter of the tree, so that bad input is treated alike everywhere), and
+// the copy of a string into a caller's fixed-size buffer.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,10 @@ std::u16string Utf8ToUtf16(std::string_view text);
 
 // Empty optional when the text holds an unpaired surrogate.
 std::optional<std::string> Utf16ToUtf8(std::u16string_view text);
+
+// For text a person reads (window texts, system messages): an unpaired
+// surrogate becomes U+FFFD rather than costing the whole text.
+std::string Utf16ToShownUtf8(std::u16string_view text);
 
 // A file name's bytes as UTF-16 and back without loss, for a name that must
 // travel as UTF-16 (ISPDLL's LoadFile) to a platform whose names are bytes.

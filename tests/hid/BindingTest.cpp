@@ -112,6 +112,11 @@ TEST(LocaleNames, KnownAndUnknownIds) {
   EXPECT_EQ(name, "English (United States)");
   ASSERT_TRUE(GetLocaleName(0x0407, name));
   EXPECT_EQ(name, "German (Germany)");
+#ifdef _WIN32
+  // A name outside ASCII arrives as UTF-8, not in the ANSI code page.
+  ASSERT_TRUE(GetLocaleName(0x0414, name));
+  EXPECT_NE(name.find("Bokm\xC3\xA5l"), std::string::npos) << name;
+#endif
   name = "kept";
   EXPECT_FALSE(GetLocaleName(0x1234, name));
   EXPECT_FALSE(GetLocaleName(0, name));

@@ -10,6 +10,7 @@
 namespace {
 
 using hidplatform::CopyWideString;
+using hidplatform::Utf16ToShownUtf8;
 using hidplatform::Utf16ToUtf8;
 using hidplatform::Utf8ToUtf16;
 
@@ -37,6 +38,11 @@ TEST(TextEncoding, WhatIsNotTextBecomesReplacementCharactersOrNothing) {
   EXPECT_FALSE(Utf16ToUtf8(lone).has_value());
   const char16_t highAtEnd[] = {u'x', 0xD83D, 0};
   EXPECT_FALSE(Utf16ToUtf8(highAtEnd).has_value());
+  // Shown text keeps the rest and marks each unpaired surrogate.
+  EXPECT_EQ(Utf16ToShownUtf8(lone), "x\xEF\xBF\xBD");
+  EXPECT_EQ(Utf16ToShownUtf8(highAtEnd), "x\xEF\xBF\xBD");
+  const char16_t highThenLetter[] = {0xD83D, u'y', 0xD83D, 0xDE00, 0};
+  EXPECT_EQ(Utf16ToShownUtf8(highThenLetter), "\xEF\xBF\xBDy\xF0\x9F\x98\x80");
 }
 
 TEST(TextEncoding, CopiesIntoABufferTerminatedOnlyWhenShorter) {

@@ -91,7 +91,8 @@ TEST(SaveDialogTest, AsksForATextFileInTheCurrentDirectory) {
   const ui::SaveDialogOptions layout = historylog::SaveDialogDescription();
   EXPECT_EQ(layout.title, "Save History");
   ASSERT_EQ(layout.filters.size(), 2u);
-  EXPECT_EQ(layout.filters[0].description, "Text Files");
+  EXPECT_EQ(layout.filters[0].description, "Text Files *.txt");
+  EXPECT_EQ(layout.filters[1].description, "All Files *.*");
   EXPECT_EQ(layout.filters[0].pattern, "*.txt");
   EXPECT_EQ(layout.filters[1].pattern, "*.*");
   EXPECT_EQ(layout.defaultExtension, "txt");

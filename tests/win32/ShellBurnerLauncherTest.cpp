@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "app/SystemErrorText.h"
 #include "app/win32/ShellBurnerLauncher.h"
 #include "app/win32/Utf16.h"
 #include "tests/win32/Win32TestSupport.h"
@@ -104,7 +105,8 @@ TEST(ShellBurnerLauncher, NeverTakesTheBurnerFromTheCurrentDirectoryAndSaysWhyIt
   const LaunchResult result = launcher.Launch("mcuprog.exe", "USBKeyboard.MTP");
   fs::current_path(previous);
   EXPECT_FALSE(result.started);
-  EXPECT_FALSE(result.error.empty());
+  // The system's words for the missing file, as the log shows any code.
+  EXPECT_EQ(result.error, ErrorLogText(ERROR_FILE_NOT_FOUND));
   EXPECT_FALSE(fs::exists(folder.withBurner / "received-argument.txt"));
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 
+#include "app/HistoryLogDialog.h"
 #include "app/win32/Dpi.h"
 #include "app/win32/Utf16.h"
 #include "app/win32/Win32Form.h"
@@ -290,8 +291,12 @@ TEST(Win32Form, ProgressBarColourRangeAndMemoLines) {
   bar.SetPosition(50);
   EXPECT_EQ(bar.Position(), 50);
   w.Form().Show();
+  EXPECT_TRUE(GetWindowLongW(w.Handle(bar), GWL_STYLE) & PBS_SMOOTH);
   const win32test::Rendering picture(w.Handle(bar));
-  EXPECT_EQ(picture.Pixel(picture.Width() / 4, picture.Height() / 2), RGB(0, 128, 0));
+  // Smooth: no gaps between blocks in the filled part.
+  for (int x = picture.Width() / 10; x < picture.Width() * 2 / 5; ++x) {
+    ASSERT_EQ(picture.Pixel(x, picture.Height() / 2), RGB(0, 128, 0)) << x;
+  }
   EXPECT_NE(picture.Pixel(picture.Width() * 3 / 4, picture.Height() / 2), RGB(0, 128, 0));
   bar.SetPosition(150);  // past the range: at its end
   EXPECT_EQ(bar.Position(), 100);
@@ -452,29 +457,30 @@ TEST(Win32Toolkit, SaveDialogOffersTheFiltersAndAppendsTheDefaultExtension) {
   GetTempPathW(MAX_PATH + 1, temp);
   const std::wstring typed = std::wstring(temp) + L"history";
   ui::Timer& answer = w.Form().AddTimer(std::chrono::milliseconds(100));
-  std::wstring firstFilter;
+  std::wstring filterNames[2];
   answer.OnTimer = [&] {
     HWND dialog = FindWindowW(nullptr, L"Save History");
     if (dialog == nullptr) return;
     answer.SetEnabled(false);
     HWND types = GetDlgItem(dialog, cmb1);
-    wchar_t text[128] = {};
-    if (types != nullptr) SendMessageW(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
-    firstFilter = text;
+    for (int i = 0; i < 2 && types != nullptr; ++i) {
+      wchar_t text[128] = {};
+      SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+      filterNames[i] = text;
+    }
     // The name field is a combo box (cmb13) or an edit (edt1), by version.
     SetDlgItemTextW(dialog, GetDlgItem(dialog, cmb13) != nullptr ? cmb13 : edt1, typed.c_str());
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   };
   answer.SetEnabled(true);
-  ui::SaveDialogOptions layout;
-  layout.title = "Save History";
-  layout.filters = {{"Text Files *.txt", "*.txt"}, {"All Files *.*", "*.*"}};
-  layout.defaultExtension = "txt";
+  // The history log's own dialog.
+  const ui::SaveDialogOptions layout = historylog::SaveDialogDescription();
   const std::optional<std::string> chosen = win32test::Toolkit().AskSaveFileName(layout, *w.form);
   answer.SetEnabled(false);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, win32::Utf8FromUtf16(typed) + ".txt");
-  EXPECT_EQ(firstFilter, L"Text Files *.txt");
+  EXPECT_EQ(filterNames[0], L"Text Files *.txt");
+  EXPECT_EQ(filterNames[1], L"All Files *.*");
 }
 
 }  // namespace
