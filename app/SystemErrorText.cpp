@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "hid/info/HexText.h"
+#include "base/HexText.h"
 #include "hid/platform/HidBackend.h"
 
 std::string SystemErrorMessage(std::uint32_t code) {

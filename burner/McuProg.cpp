@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "hid/platform/ProgramArguments.h"
-#include "hid/platform/TextEncoding.h"
+#include "base/ProgramArguments.h"
+#include "base/TextEncoding.h"
 #include "isp/IspDll.h"
 #include "version/StandardOptions.h"
 

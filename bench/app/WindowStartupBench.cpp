@@ -19,8 +19,8 @@
 
 #include "app/DevReader.h"
 #include "bench/app/BenchPlatform.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
-#include "tests/app/EmulatedDevices.h"
+#include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/EmulatedDevices.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/TextEncoding.h"
 #include "hid/HidControllerClass.h"
 #include "hid/platform/NativeMainLoop.h"
-#include "hid/platform/TextEncoding.h"
 
 namespace hidlist {
 namespace {

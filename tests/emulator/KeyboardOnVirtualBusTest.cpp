@@ -13,8 +13,8 @@
 
 #include "emulator/BootLoaderModel.h"
 #include "emulator/KeyboardComposite.h"
+#include "emulator/virtual/VirtualHidBus.h"
 #include "hid/platform/HidBackend.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
 #include "isp/IspDll.h"
 #include "isp/IspDllInternals.h"
 #include "isp/MtpFormat.h"

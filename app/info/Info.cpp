@@ -1,10 +1,10 @@
-#include "hid/info/Info.h"
+#include "app/info/Info.h"
 
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 
-#include "hid/info/HexText.h"
+#include "base/HexText.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <chrono>
 
+#include "base/TextEncoding.h"
+#include "hid/DeviceInfo.h"
 #include "hid/HidControllerClass.h"
-#include "hid/info/DeviceInfo.h"
-#include "hid/platform/TextEncoding.h"
 
 namespace {
 constexpr int kLastStringIndex = 255;

@@ -1,4 +1,4 @@
-#include "hid/platform/RegularFile.h"
+#include "base/RegularFile.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -1,4 +1,4 @@
-#include "tests/app/EmulatedDevices.h"
+#include "tests/support/EmulatedDevices.h"
 
 #include "hid/platform/MainLoop.h"
 

@@ -1,4 +1,4 @@
-#include "hid/platform/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "hid/platform/ProgramArguments.h"
+#include "base/ProgramArguments.h"
 
 namespace hidplatform {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "hid/info/DeviceInfo.h"
+#include "hid/DeviceInfo.h"
 #include "ui/Toolkit.h"
 
 class TInfoForm {

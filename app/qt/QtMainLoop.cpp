@@ -1,9 +1,9 @@
-#include "hid/qt/QtMainLoop.h"
+#include "app/qt/QtMainLoop.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
-namespace hidqt {
+namespace qtui {
 namespace {
 
 class NotifierWatch : public hidplatform::SourceWatch {
@@ -29,9 +29,4 @@ std::unique_ptr<hidplatform::SourceWatch> QtMainLoop::Watch(hidplatform::Notific
   return std::make_unique<NotifierWatch>(source, std::move(onReady));
 }
 
-void UseQtMainLoop() {
-  static QtMainLoop loop;
-  hidplatform::UseMainLoop(loop);
-}
-
-}  // namespace hidqt
+}  // namespace qtui

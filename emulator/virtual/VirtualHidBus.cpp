@@ -1,7 +1,7 @@
-#include "hid/platform/virtual/VirtualHidBus.h"
+#include "emulator/virtual/VirtualHidBus.h"
 
+#include "base/TextEncoding.h"
 #include "hid/platform/PendingRead.h"
-#include "hid/platform/TextEncoding.h"
 
 #include <algorithm>
 #include <chrono>

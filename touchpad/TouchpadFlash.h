@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/TouchpadBlocks.h"
-#include "app/TouchpadImage.h"
+#include "touchpad/TouchpadBlocks.h"
+#include "touchpad/TouchpadImage.h"
 
 namespace touchpad {
 

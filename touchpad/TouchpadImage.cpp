@@ -1,9 +1,9 @@
-#include "app/TouchpadImage.h"
+#include "touchpad/TouchpadImage.h"
 
 #include <algorithm>
 #include <array>
 
-#include "hid/platform/RegularFile.h"
+#include "base/RegularFile.h"
 
 namespace touchpad {
 namespace {

@@ -8,7 +8,7 @@
 #include "emulator/KeyboardModel.h"
 #include "emulator/KeyboardReportDescriptors.h"
 #include "hid/platform/ReportDescriptor.h"
-#include "tests/e2e/FakeKeyboardTransport.h"
+#include "tests/emulator/FakeKeyboardTransport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "hid/platform/ProgramArguments.h"
+#include "base/ProgramArguments.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "hid/platform/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 namespace hidplatform {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "hid/platform/MainLoop.h"
 
-namespace hidqt {
+namespace qtui {
 
 class QtMainLoop : public hidplatform::MainLoop {
  public:
@@ -15,7 +15,4 @@ class QtMainLoop : public hidplatform::MainLoop {
                                                   std::function<void()> onReady) override;
 };
 
-// Makes one QtMainLoop the HID layer's loop for the rest of the process.
-void UseQtMainLoop();
-
-}  // namespace hidqt
+}  // namespace qtui

@@ -1,9 +1,9 @@
-#include "app/TouchpadBlocks.h"
+#include "touchpad/TouchpadBlocks.h"
 
 #include <optional>
 #include <string_view>
 
-#include "app/TouchpadImage.h"
+#include "touchpad/TouchpadImage.h"
 
 namespace touchpad {
 
