@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "base/HexText.h"
 #include "base/RegularFile.h"
 
 namespace touchpad {
 namespace {
-
-constexpr std::string_view kHexDigits = "0123456789ABCDEF";
 
 // Value of one upper-case hex digit, or -1. Lower-case digits are no digits
 // here: staged text is always upper case and must round-trip exactly.
@@ -21,7 +20,7 @@ int UpperHexDigitValue(char c) {
 }  // namespace
 
 std::string ByteToHex(std::uint8_t value) {
-  return {kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
+  return UpperHex(value, 2);
 }
 
 std::optional<std::uint8_t> StrToByte(std::string_view text) {
@@ -39,8 +38,8 @@ void AppendHexLines(std::span<const std::uint8_t> data, StagedLineSink& lines,
   for (std::size_t l = 0; l < wholeLines; ++l) {
     for (std::size_t b = 0; b < kBytesPerLine; ++b) {
       const std::uint8_t value = data[l * kBytesPerLine + b];
-      line[2 * b] = kHexDigits[value >> 4];
-      line[2 * b + 1] = kHexDigits[value & 0x0F];
+      line[2 * b] = kUpperHexDigits[value >> 4];
+      line[2 * b + 1] = kUpperHexDigits[value & 0x0F];
     }
     lines.AppendStagedLine(std::string_view(line.data(), line.size()));
     ++counter;
