@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/SystemErrorText.h"
-#include "hid/info/HexText.h"
+#include "base/HexText.h"
 #include "hid/platform/HidBackend.h"
 #include "isp/FirmwareFile.h"
 

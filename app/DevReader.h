@@ -14,8 +14,8 @@
 
 #include "app/BurnerLauncher.h"
 #include "app/TouchpadPanel.h"
+#include "app/info/Info.h"
 #include "hid/HidControllerClass.h"
-#include "hid/info/Info.h"
 #include "hid/platform/MainLoop.h"
 #include "ui/Toolkit.h"
 

@@ -5,7 +5,7 @@
 #include <io.h>
 #include <sys/stat.h>
 
-#include "hid/platform/TextEncoding.h"
+#include "base/TextEncoding.h"
 #else
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #include "app/SystemErrorText.h"
 
-#include "hid/info/HexText.h"
+#include "base/HexText.h"
 #include "hid/platform/ErrorMessage.h"
 
 std::string TrimErrorMessage(std::string_view message) {

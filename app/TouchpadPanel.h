@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/TouchpadFlash.h"
+#include "touchpad/TouchpadFlash.h"
 #include "ui/Controls.h"
 
 // What the touchpad part uses of the window.

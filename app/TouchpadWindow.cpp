@@ -1,8 +1,8 @@
 // The window's touchpad flashing: its panel, the three buttons' handlers and
 // the published StrToByte.
 #include "app/DevReader.h"
-#include "app/TouchpadImage.h"
 #include "app/TouchpadPanel.h"
+#include "touchpad/TouchpadImage.h"
 
 void TbootloaderFORM::CreateTouchpadPanel() {
   TouchpadWindowParts parts;

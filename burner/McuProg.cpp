@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "hid/platform/ConsoleOutput.h"
-#include "hid/platform/ProgramArguments.h"
-#include "hid/platform/TextEncoding.h"
+#include "base/ConsoleOutput.h"
+#include "base/ProgramArguments.h"
+#include "base/TextEncoding.h"
 #include "isp/IspDll.h"
 #include "version/StandardOptions.h"
 

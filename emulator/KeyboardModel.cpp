@@ -2,9 +2,10 @@
 
 #include <array>
 #include <atomic>
-#include <cstdio>
 #include <mutex>
 #include <string>
+
+#include "base/HexText.h"
 
 namespace emulator {
 
@@ -48,10 +49,8 @@ std::string HexBytes(const std::uint8_t* data, std::size_t length) {
   std::string text;
   text.reserve(length * 3);
   for (std::size_t i = 0; i < length; ++i) {
-    char digits[4];
-    std::snprintf(digits, sizeof digits, "%02X", data[i]);
     if (i) text += ' ';
-    text += digits;
+    text += UpperHex(data[i], 2);
   }
   return text;
 }

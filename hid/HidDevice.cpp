@@ -1,8 +1,8 @@
 #include <array>
 #include <cstdio>
 
+#include "base/TextEncoding.h"
 #include "hid/HidControllerClass.h"
-#include "hid/platform/TextEncoding.h"
 
 namespace hid {
 namespace {

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/TextEncoding.h"
 #include "hid/platform/HidBackend.h"
-#include "hid/platform/TextEncoding.h"
 #include "isp/FirmwareFile.h"
 #include "isp/IspDllInternals.h"
 #include "isp/IspSession.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "hid/platform/RegularFile.h"
+#include "base/RegularFile.h"
 #include "isp/ByteOrder.h"
 #include "isp/Crc32.h"
 

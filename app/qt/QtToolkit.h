@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "hid/qt/QtMainLoop.h"
+#include "app/qt/QtMainLoop.h"
 #include "ui/Toolkit.h"
 
 class QTimer;
@@ -36,7 +36,7 @@ class QtToolkit : public ui::Toolkit {
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
 
  private:
-  hidqt::QtMainLoop mainLoop_;
+  QtMainLoop mainLoop_;
 };
 
 // The widget behind a form or control that this toolkit made (Qt-only tests,

@@ -1,6 +1,6 @@
 #include "app/win32/Utf16.h"
 
-#include "hid/platform/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 namespace win32 {
 

@@ -10,7 +10,7 @@
 #include "app/Usage.h"
 #include "app/win32/ShellBurnerLauncher.h"
 #include "app/win32/Win32Toolkit.h"
-#include "hid/platform/ProgramArguments.h"
+#include "base/ProgramArguments.h"
 #include "version/StandardOptions.h"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,

@@ -27,8 +27,8 @@
 
 #include "app/DevReader.h"
 #include "bench/app/BenchPlatform.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
-#include "tests/app/EmulatedDevices.h"
+#include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/EmulatedDevices.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "emulator/BootLoaderModel.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
+#include "emulator/virtual/VirtualHidBus.h"
 #include "isp/IspDll.h"
 #include "isp/IspProtocol.h"
 #include "isp/MtpFormat.h"

@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "app/DevReader.h"
-#include "app/TouchpadImage.h"
 #include "app/TouchpadPanel.h"
 #include "app/qt/ProcessBurnerLauncher.h"
 #include "app/qt/QtToolkit.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
-#include "tests/app/EmulatedDevices.h"
+#include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/EmulatedDevices.h"
+#include "touchpad/TouchpadImage.h"
 
 namespace {
 

@@ -1,25 +1,12 @@
 #include "hid/platform/HidBackend.h"
 
-#if defined(_WIN32)
-#include "hid/platform/windows/WindowsHidBackend.h"
-#else
-#include "hid/platform/linux/LinuxHidBackend.h"
-#endif
+#include "hid/platform/PlatformBackend.h"
 
 namespace hidplatform {
 namespace {
 
 HidBackend*& Override() {
   static HidBackend* backend = nullptr;
-  return backend;
-}
-
-HidBackend& PlatformBackend() {
-#if defined(_WIN32)
-  static WindowsHidBackend backend{WindowsHidBackend::Options{}};
-#else
-  static LinuxHidBackend backend{LinuxHidBackend::Options{}};
-#endif
   return backend;
 }
 

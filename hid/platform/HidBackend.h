@@ -1,9 +1,9 @@
 // The platform operations the HID layer and ISPDLL are built on.
 //
 // Everything above this interface (controller, device objects, reader thread,
-// ISPDLL) reads the same on every platform; each backend (Linux, the in-process
-// virtual bus, later Windows) provides all of these operations with the
-// behaviour described at each one.
+// ISPDLL) reads the same on every platform; each backend (Linux, Windows, the
+// in-process virtual bus of emulator/virtual/) provides all of these
+// operations with the behaviour described at each one.
 #pragma once
 
 #include <cstddef>

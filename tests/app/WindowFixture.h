@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "app/DevReader.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
-#include "tests/app/EmulatedDevices.h"
+#include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/EmulatedDevices.h"
 #include "tests/support/TestToolkit.h"
 
 namespace apptest {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "emulator/virtual/VirtualHidBus.h"
 #include "hid/platform/DBT.h"
 #include "hid/platform/Hid.h"
 #include "hid/platform/HidBackend.h"
 #include "hid/platform/ModuleLoader.h"
 #include "hid/platform/SetupApi.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
 
 namespace hidplatform {
 namespace {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "emulator/SimpleDeviceModel.h"
+#include "emulator/virtual/VirtualHidBus.h"
 #include "hid/HidControllerClass.h"
 #include "hid/platform/DBT.h"
 #include "hid/platform/NativeMainLoop.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
 
 namespace hidtest {
 

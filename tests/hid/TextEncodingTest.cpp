@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "hid/platform/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 namespace {
 

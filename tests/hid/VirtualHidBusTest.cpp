@@ -1,4 +1,4 @@
-#include "hid/platform/virtual/VirtualHidBus.h"
+#include "emulator/virtual/VirtualHidBus.h"
 
 #include <gtest/gtest.h>
 

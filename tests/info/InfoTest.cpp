@@ -1,4 +1,4 @@
-#include "hid/info/Info.h"
+#include "app/info/Info.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "emulator/SimpleDeviceModel.h"
+#include "emulator/virtual/VirtualHidBus.h"
 #include "hid/HidControllerClass.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
 #include "tests/support/TestToolkit.h"
 
 namespace {

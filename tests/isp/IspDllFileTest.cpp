@@ -6,7 +6,7 @@
 #include <string>
 
 #include "IspTestSupport.h"
-#include "hid/platform/TextEncoding.h"
+#include "base/TextEncoding.h"
 #include "isp/ByteOrder.h"
 #include "isp/Crc32.h"
 #include "isp/IspDll.h"

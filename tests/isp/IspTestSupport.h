@@ -12,8 +12,8 @@
 
 #include "emulator/BootLoaderModel.h"
 #include "emulator/FaultyLink.h"
+#include "emulator/virtual/VirtualHidBus.h"
 #include "hid/platform/HidBackend.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
 #include "isp/MtpFormat.h"
 #include "tests/support/TempDir.h"
 

@@ -7,9 +7,9 @@
 
 #include <fstream>
 
-#include "app/TouchpadImage.h"
 #include "tests/touchpad/PatternImage.h"
 #include "tests/touchpad/ScratchDirWindowFixture.h"
+#include "touchpad/TouchpadImage.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "app/TouchpadBlocks.h"
+#include "touchpad/TouchpadBlocks.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/TouchpadImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/touchpad/PatternImage.h"
+#include "touchpad/TouchpadImage.h"
 
 namespace {
 

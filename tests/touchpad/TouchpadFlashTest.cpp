@@ -1,4 +1,4 @@
-#include "app/TouchpadFlash.h"
+#include "touchpad/TouchpadFlash.h"
 
 #include <gtest/gtest.h>
 

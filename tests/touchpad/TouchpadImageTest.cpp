@@ -1,4 +1,4 @@
-#include "app/TouchpadImage.h"
+#include "touchpad/TouchpadImage.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "app/DevReader.h"
+#include "app/info/Info.h"
 #include "app/win32/Win32Form.h"
 #include "app/win32/Win32Toolkit.h"
-#include "hid/info/Info.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
-#include "tests/app/EmulatedDevices.h"
+#include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/EmulatedDevices.h"
 
 namespace {
 

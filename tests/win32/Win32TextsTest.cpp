@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/win32/Utf16.h"
-#include "hid/platform/ConsoleOutput.h"
+#include "base/ConsoleOutput.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "app/DevReader.h"
 #include "app/win32/Utf16.h"
 #include "app/win32/Win32Form.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
+#include "emulator/virtual/VirtualHidBus.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace {

@@ -1,21 +1,15 @@
 #include "tools/hidlist/HidList.h"
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 
+#include "base/HexText.h"
+#include "base/TextEncoding.h"
 #include "hid/HidControllerClass.h"
 #include "hid/platform/NativeMainLoop.h"
-#include "hid/platform/TextEncoding.h"
 
 namespace hidlist {
 namespace {
-
-std::string Hex4(std::uint16_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%.4X", value);
-  return text;
-}
 
 std::string Utf8(const std::u16string& text) {
   return hidplatform::Utf16ToUtf8(text).value_or("?");
@@ -49,13 +43,12 @@ class Lister {
     const auto& a = device->Attributes();
     hid::HIDP_CAPS caps;
     device->GetCapabilities(caps);
-    char instance[16];
-    std::snprintf(instance, sizeof instance, "0x%08X", device->PnPInfo()->DeviceInstance);
-    out_ << "Device VID=" << Hex4(a.VendorID) << " PID=" << Hex4(a.ProductID)
-         << " VER=" << Hex4(a.VersionNumber) << "  \"" << Utf8(device->GetProductName())
+    out_ << "Device VID=" << UpperHex(a.VendorID, 4) << " PID=" << UpperHex(a.ProductID, 4)
+         << " VER=" << UpperHex(a.VersionNumber, 4) << "  \"" << Utf8(device->GetProductName())
          << "\"  in=" << caps.InputReportByteLength << " out=" << caps.OutputReportByteLength
          << " feature=" << caps.FeatureReportByteLength << "  " << device->PnPInfo()->DevicePath
-         << "  instance=" << instance << "  " << AccessText(*device) << "\n";
+         << "  instance=0x" << UpperHex(device->PnPInfo()->DeviceInstance, 8) << "  "
+         << AccessText(*device) << "\n";
     ++listed_;
     return true;
   }

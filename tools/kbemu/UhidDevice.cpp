@@ -1,7 +1,7 @@
 #include "tools/kbemu/UhidDevice.h"
 
+#include "base/TextEncoding.h"
 #include "hid/platform/ReportDescriptor.h"
-#include "hid/platform/TextEncoding.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #include "hid/platform/linux/LinuxHidBackend.h"
 
-#include "hid/platform/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 #include <fcntl.h>
 #include <poll.h>

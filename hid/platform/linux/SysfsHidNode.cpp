@@ -1,6 +1,6 @@
 #include "hid/platform/linux/SysfsHidNode.h"
 
-#include "hid/platform/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 #include <fcntl.h>
 #include <unistd.h>

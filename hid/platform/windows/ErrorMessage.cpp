@@ -6,7 +6,7 @@
 #include <memory>
 #include <string_view>
 
-#include "hid/platform/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 namespace hidplatform {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <string_view>
 
+#include "base/TextEncoding.h"
 #include "hid/platform/HidBackend.h"
-#include "hid/platform/TextEncoding.h"
 
 namespace hidplatform {
 

@@ -13,8 +13,8 @@
 
 #include "app/DevReader.h"
 #include "app/qt/QtToolkit.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
-#include "tests/app/EmulatedDevices.h"
+#include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/EmulatedDevices.h"
 
 namespace {
 

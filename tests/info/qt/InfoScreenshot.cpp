@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/info/Info.h"
 #include "app/qt/QtToolkit.h"
+#include "emulator/virtual/VirtualHidBus.h"
 #include "hid/HidControllerClass.h"
-#include "hid/info/Info.h"
-#include "hid/platform/virtual/VirtualHidBus.h"
-#include "tests/app/EmulatedDevices.h"
+#include "tests/support/EmulatedDevices.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

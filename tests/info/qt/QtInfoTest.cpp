@@ -6,8 +6,8 @@
 #include <QListWidget>
 #include <QWidget>
 
+#include "app/info/Info.h"
 #include "app/qt/QtToolkit.h"
-#include "hid/info/Info.h"
 #include "tests/support/TestToolkit.h"
 
 namespace {

@@ -6,10 +6,10 @@
 
 #include <fstream>
 
-#include "app/TouchpadImage.h"
 #include "app/qt/QtToolkit.h"
 #include "tests/touchpad/PatternImage.h"
 #include "tests/touchpad/ScratchDirWindowFixture.h"
+#include "touchpad/TouchpadImage.h"
 
 namespace {
 

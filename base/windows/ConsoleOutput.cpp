@@ -1,0 +1,42 @@
+#include "base/ConsoleOutput.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "base/TextEncoding.h"
+
+namespace hidplatform {
+
+void WriteStandardOutput(std::string_view text) {
+  // Whatever the C runtime still holds comes first.
+  std::fflush(stdout);
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (out == nullptr || out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode)) {
+    // A pipe or a file: stdout is in text mode and ends lines with CR LF.
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    return;
+  }
+  std::u16string wide;
+  for (const char16_t unit : Utf8ToUtf16(text)) {
+    if (unit == u'\n' && (wide.empty() || wide.back() != u'\r')) wide += u'\r';
+    wide += unit;
+  }
+  static_assert(sizeof(wchar_t) == sizeof(char16_t));
+  const auto* next = reinterpret_cast<const wchar_t*>(wide.data());
+  std::size_t left = wide.size();
+  while (left > 0) {
+    // Consoles take a limited amount at once; the rest goes in later calls.
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 8192));
+    DWORD written = 0;
+    if (!WriteConsoleW(out, next, chunk, &written, nullptr) || written == 0) return;
+    next += written;
+    left -= written;
+  }
+}
+
+}  // namespace hidplatform
