@@ -1,7 +1,6 @@
 #include "app/DevReader.h"
 
 #include <algorithm>
-#include <exception>
 #include <utility>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "base/HexText.h"
 #include "hid/platform/HidBackend.h"
 #include "isp/FirmwareFile.h"
+#include "ui/HandlerGuard.h"
 
 namespace {
 
@@ -66,13 +66,7 @@ std::string TbootloaderFORM::CommandLogLine(std::uint8_t reportId, std::uint8_t 
 
 std::function<void()> TbootloaderFORM::Guarded(std::function<void()> handler) {
   return [this, handler = std::move(handler)] {
-    try {
-      handler();
-    } catch (const std::exception& error) {
-      toolkit_.ShowError(error.what());
-    } catch (...) {
-      toolkit_.ShowError("Unexpected error");
-    }
+    ui::RunGuarded(handler, [this](std::string_view message) { toolkit_.ShowError(message); });
   };
 }
 

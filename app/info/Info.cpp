@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "base/HexText.h"
+#include "ui/HandlerGuard.h"
 
 namespace {
 
@@ -118,10 +120,13 @@ TInfoForm::TInfoForm(ui::Toolkit& toolkit, ui::Form* owner)
   Label12 = AddLabel("Label12");
   LangStrings = &window_->AddListBox(Describe("LangStrings"));
   window_->FinishCreation();
-  window_->OnShow = [this] {
+  // Guarded here as the update window guards its own handlers: a device that
+  // fails while it is read shows the error box, whichever front end runs it.
+  window_->OnShow = [this, &toolkit] {
     if (filled_) return;
     filled_ = true;
-    FormShow();
+    ui::RunGuarded([this] { FormShow(); },
+                   [&toolkit](std::string_view message) { toolkit.ShowError(message); });
   };
 }
 

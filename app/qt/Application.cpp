@@ -2,21 +2,22 @@
 
 #include <QMessageBox>
 
-#include <exception>
+#include <string_view>
+
+#include "ui/HandlerGuard.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("kbupdate"));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
-  try {
-    return QApplication::notify(receiver, event);
-  } catch (const std::exception& error) {
-    ReportError(QString::fromLocal8Bit(error.what()));
-  } catch (...) {
-    ReportError(QStringLiteral("Unexpected error"));
-  }
-  return false;
+  bool handled = false;
+  ui::RunGuarded(
+      [&] { handled = QApplication::notify(receiver, event); },
+      [this](std::string_view message) {
+        ReportError(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+      });
+  return handled;
 }
 
 void TApplication::ReportError(const QString& message) {

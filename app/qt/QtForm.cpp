@@ -10,6 +10,8 @@
 #include <algorithm>
 
 #include "controls/Colors.h"
+#include "ui/Anchors.h"
+#include "ui/ClientArea.h"
 
 namespace qtui {
 namespace {
@@ -40,8 +42,6 @@ class FormWindow final : public Base {
  private:
   QtForm& form_;
 };
-
-constexpr unsigned kLeftTop = ui::kAnchorLeft | ui::kAnchorTop;
 
 }  // namespace
 
@@ -94,7 +94,7 @@ Adapter& QtForm::Own(std::unique_ptr<Adapter> adapter) {
 template <class Adapter, class... Args>
 Adapter& QtForm::Keep(const ui::ControlLayout& layout, Args&&... args) {
   Adapter& kept = Own(std::make_unique<Adapter>(std::forward<Args>(args)..., layout));
-  if (layout.anchors != kLeftTop)
+  if (ui::FollowsResize(layout.anchors))
     anchored_.push_back({kept.Widget(), layout.bounds, layout.anchors});
   return kept;
 }
@@ -140,12 +140,12 @@ ui::Timer& QtForm::AddTimer(std::chrono::milliseconds interval) {
 }
 
 void QtForm::FinishCreation() {
-  const QRect clientArea = window_->rect();
   for (QWidget* control : window_->findChildren<QWidget*>()) {
     // Only controls of this window: a dialog it owns has its own area.
     if (control->window() != window_) continue;
-    const QRect placed(control->mapTo(window_, QPoint(0, 0)), control->size());
-    if (clientArea.contains(placed)) continue;
+    const QPoint origin = control->mapTo(window_, QPoint(0, 0));
+    const ui::Rect placed{origin.x(), origin.y(), control->width(), control->height()};
+    if (ui::WhollyInsideClientArea(placed, window_->width(), window_->height())) continue;
     control->setFocusPolicy(Qt::NoFocus);
     if (auto* button = qobject_cast<QAbstractButton*>(control)) button->setShortcut({});
   }
@@ -183,25 +183,9 @@ void QtForm::WindowResized() {
   const int extraWidth = window_->width() - layout_.clientWidth;
   const int extraHeight = window_->height() - layout_.clientHeight;
   for (const Anchored& control : anchored_) {
-    int left = control.bounds.left;
-    int top = control.bounds.top;
-    int width = control.bounds.width;
-    int height = control.bounds.height;
-    const bool leftEdge = control.anchors & ui::kAnchorLeft;
-    const bool rightEdge = control.anchors & ui::kAnchorRight;
-    const bool topEdge = control.anchors & ui::kAnchorTop;
-    const bool bottomEdge = control.anchors & ui::kAnchorBottom;
-    if (leftEdge && rightEdge) {
-      width = std::max(0, width + extraWidth);
-    } else if (rightEdge) {
-      left += extraWidth;
-    }
-    if (topEdge && bottomEdge) {
-      height = std::max(0, height + extraHeight);
-    } else if (bottomEdge) {
-      top += extraHeight;
-    }
-    control.widget->setGeometry(left, top, width, height);
+    const ui::Rect placed =
+        ui::AnchoredBounds(control.bounds, control.anchors, extraWidth, extraHeight);
+    control.widget->setGeometry(placed.left, placed.top, placed.width, placed.height);
   }
 }
 

@@ -9,6 +9,8 @@
 #include "app/win32/JpegPicture.h"
 #include "app/win32/Utf16.h"
 #include "app/win32/Win32Timer.h"
+#include "ui/Anchors.h"
+#include "ui/ClientArea.h"
 
 namespace win32 {
 namespace {
@@ -234,8 +236,7 @@ bool Win32Form::OutsideClient(const ui::ControlLayout& layout, HWND parent) cons
     placed.left += owner->Layout().bounds.left;
     placed.top += owner->Layout().bounds.top;
   }
-  return placed.left < 0 || placed.top < 0 || placed.left + placed.width > layout_.clientWidth ||
-         placed.top + placed.height > layout_.clientHeight;
+  return !ui::WhollyInsideClientArea(placed, layout_.clientWidth, layout_.clientHeight);
 }
 
 HWND Win32Form::MakeChild(const wchar_t* windowClass, const ui::ControlLayout& layout, DWORD style,
@@ -352,15 +353,16 @@ ui::Timer& Win32Form::AddTimer(std::chrono::milliseconds interval) {
 }
 
 void Win32Form::FinishCreation() {
-  const RECT client{0, 0, Scale(layout_.clientWidth), Scale(layout_.clientHeight)};
+  const int clientWidth = Scale(layout_.clientWidth);
+  const int clientHeight = Scale(layout_.clientHeight);
   for (const auto& control : controls_) {
     HWND window = control->Handle();
     RECT placed{};
     GetWindowRect(window, &placed);
     MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&placed), 2);
-    const bool inside = placed.left >= client.left && placed.top >= client.top &&
-                        placed.right <= client.right && placed.bottom <= client.bottom;
-    if (inside) continue;
+    const ui::Rect bounds{placed.left, placed.top, placed.right - placed.left,
+                          placed.bottom - placed.top};
+    if (ui::WhollyInsideClientArea(bounds, clientWidth, clientHeight)) continue;
     const LONG style = GetWindowLongW(window, GWL_STYLE);
     if ((style & WS_TABSTOP) != 0) SetWindowLongW(window, GWL_STYLE, style & ~WS_TABSTOP);
     control->SetNoFocus();
@@ -398,18 +400,14 @@ void Win32Form::ApplyAnchors(int clientWidth, int clientHeight) {
   const int dy = clientHeight - Scale(layout_.clientHeight);
   for (const auto& control : controls_) {
     const ui::ControlLayout& layout = control->Layout();
-    if (layout.anchors == (ui::kAnchorLeft | ui::kAnchorTop)) continue;
+    if (!ui::FollowsResize(layout.anchors)) continue;
     if (GetParent(control->Handle()) != window_) continue;
-    RECT r = Scaled(layout.bounds);
-    const bool left = (layout.anchors & ui::kAnchorLeft) != 0;
-    const bool right = (layout.anchors & ui::kAnchorRight) != 0;
-    const bool top = (layout.anchors & ui::kAnchorTop) != 0;
-    const bool bottom = (layout.anchors & ui::kAnchorBottom) != 0;
-    if (left && right) r.right += dx;
-    if (!left && right) OffsetRect(&r, dx, 0);
-    if (top && bottom) r.bottom += dy;
-    if (!top && bottom) OffsetRect(&r, 0, dy);
-    SetWindowPos(control->Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+    const RECT designed = Scaled(layout.bounds);
+    const ui::Rect placed =
+        ui::AnchoredBounds({designed.left, designed.top, designed.right - designed.left,
+                            designed.bottom - designed.top},
+                           layout.anchors, dx, dy);
+    SetWindowPos(control->Handle(), nullptr, placed.left, placed.top, placed.width, placed.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }

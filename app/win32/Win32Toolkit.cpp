@@ -4,12 +4,12 @@
 #include <commdlg.h>
 #include <objbase.h>
 
-#include <exception>
 #include <vector>
 
 #include "app/win32/Utf16.h"
 #include "app/win32/Win32Form.h"
 #include "hid/platform/NativeMainLoop.h"
+#include "ui/HandlerGuard.h"
 
 namespace win32 {
 
@@ -31,20 +31,13 @@ std::unique_ptr<ui::Form> Win32Toolkit::MakeForm(const ui::FormLayout& layout, u
 }
 
 void Win32Toolkit::RunHandler(const std::function<void()>& handler) {
-  std::string error;
-  try {
-    handler();
-    return;
-  } catch (const std::exception& exception) {
-    error = exception.what();
-  } catch (...) {
-    error = "Unexpected error";
-  }
-  if (reporter_) {
-    reporter_(error);
-  } else {
-    ShowError(error);
-  }
+  ui::RunGuarded(handler, [this](std::string_view message) {
+    if (reporter_) {
+      reporter_(std::string(message));
+    } else {
+      ShowError(message);
+    }
+  });
 }
 
 void Win32Toolkit::RunModal(ui::Form& dialog) {
