@@ -389,10 +389,6 @@ bool Win32Form::IsShown() const {
   return window_ != nullptr && IsWindowVisible(window_) != FALSE;
 }
 
-void Win32Form::SetClientSize(int width, int height) {
-  SizeClient(Scale(width), Scale(height));
-}
-
 void Win32Form::ApplyAnchors(int clientWidth, int clientHeight) {
   const int dx = clientWidth - Scale(layout_.clientWidth);
   const int dy = clientHeight - Scale(layout_.clientHeight);

@@ -47,7 +47,6 @@ class Win32Form : public ui::Form {
   void Show() override;
   void Close() override;
   bool IsShown() const override;
-  void SetClientSize(int width, int height) override;
 
   HWND Handle() const { return window_; }
   Win32Form* Owner() const { return owner_; }
