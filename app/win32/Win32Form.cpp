@@ -465,14 +465,3 @@ HWND Win32Form::HandleOf(const ui::Control& control) const {
 }
 
 }  // namespace win32
-
-namespace win32 {
-
-HWND Win32Form::HandleNamed(std::string_view name) const {
-  for (const auto& control : controls_) {
-    if (control->Layout().name == name) return control->Handle();
-  }
-  return nullptr;
-}
-
-}  // namespace win32
