@@ -81,10 +81,6 @@ class Label : public Control {
 class Button : public Control {
  public:
   virtual std::string Caption() const = 0;
-  // A click as the user makes it, through the toolkit (nothing happens while
-  // the button is disabled or hidden by its own flag). Tests drive the
-  // window with it.
-  virtual void Click() = 0;
 
   // Set by the behaviour; the front end calls them on the main thread.
   std::function<void()> OnClick;
@@ -120,8 +116,6 @@ class ListBox : public Control {
   virtual void SetItemIndex(int index) = 0;
   // The selected row, -1 when none.
   virtual int ItemIndex() const = 0;
-  // The user's click on a row, through the toolkit (tests).
-  virtual void ClickItem(int index) = 0;
 
   // The user clicked a row or changed the selection.
   std::function<void()> OnClick;

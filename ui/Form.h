@@ -62,8 +62,6 @@ class Form {
   // Set by the behaviour; called on the main thread.
   std::function<void()> OnShow;      // each time before the window is shown
   std::function<void()> OnActivate;  // the window became the active one
-  // Resizes the client area (dialogs; tests of their anchors).
-  virtual void SetClientSize(int width, int height) = 0;
 };
 
 }  // namespace ui

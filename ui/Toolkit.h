@@ -4,8 +4,6 @@
 // modal parts instead of a person.
 #pragma once
 
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,10 +51,6 @@ class Toolkit {
   // The directory of the running program (where the burner and the firmware
   // file are).
   virtual std::string ProgramDirectory() const = 0;
-
-  // Runs the event loop until done() is true or the limit passed; false at
-  // the limit. Tests and benchmarks wait with it.
-  virtual bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) = 0;
 };
 
 }  // namespace ui

@@ -145,13 +145,6 @@ std::string ButtonAdapter<Interface>::Caption() const {
   return button_->text().toStdString();
 }
 
-template <class Interface>
-void ButtonAdapter<Interface>::Click() {
-  // As the user's click: nothing while disabled or hidden by its own flag.
-  if (button_->isHidden()) return;
-  button_->click();
-}
-
 QtButton::QtButton(QWidget& parent, const ui::ControlLayout& layout)
     : ButtonAdapter(Make<QPushButton>(parent, layout), layout) {}
 
@@ -252,12 +245,6 @@ void QtListBox::SetItemIndex(int index) {
 int QtListBox::ItemIndex() const {
   const QList<QListWidgetItem*> selected = list_->selectedItems();
   return selected.isEmpty() ? -1 : list_->row(selected.first());
-}
-
-void QtListBox::ClickItem(int index) {
-  if (!list_->isEnabled() || list_->isHidden() || index < 0 || index >= list_->count()) return;
-  SetItemIndex(index);
-  if (OnClick) OnClick();
 }
 
 // --- Edit and memo ---

@@ -74,7 +74,6 @@ class ButtonAdapter : public Adapter<Interface> {
  public:
   ButtonAdapter(QAbstractButton* button, const ui::ControlLayout& layout);
   std::string Caption() const override;
-  void Click() override;
 
  protected:
   QAbstractButton* button_;
@@ -114,7 +113,6 @@ class QtListBox final : public Adapter<ui::ListBox> {
   std::string Item(int index) const override;
   void SetItemIndex(int index) override;
   int ItemIndex() const override;
-  void ClickItem(int index) override;
 
  private:
   QListWidget* list_;

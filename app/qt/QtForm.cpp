@@ -163,14 +163,6 @@ bool QtForm::IsShown() const {
   return window_->isVisible();
 }
 
-void QtForm::SetClientSize(int width, int height) {
-  if (layout_.fixedSize) {
-    window_->setFixedSize(width, height);
-  } else {
-    window_->resize(width, height);
-  }
-}
-
 void QtForm::WindowShowing() {
   if (OnShow) OnShow();
 }

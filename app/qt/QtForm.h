@@ -44,7 +44,6 @@ class QtForm final : public ui::Form, public WidgetHolder {
   void Show() override;
   void Close() override;
   bool IsShown() const override;
-  void SetClientSize(int width, int height) override;
 
   // Called by the window's events.
   void WindowShowing();

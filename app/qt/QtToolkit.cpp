@@ -2,12 +2,10 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QTimer>
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "app/qt/Application.h"
@@ -66,22 +64,6 @@ void QtToolkit::ShowError(std::string_view message) {
 
 std::string QtToolkit::ProgramDirectory() const {
   return QCoreApplication::applicationDirPath().toStdString();
-}
-
-bool QtToolkit::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  QElapsedTimer clock;
-  clock.start();
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
-  while (!done()) {
-    const qint64 left = limit.count() - clock.elapsed();
-    if (left <= 0) return false;
-    // Qt's loop for a short slice (timers, notifiers, posted events), then
-    // the condition again.
-    QEventLoop slice;
-    QTimer::singleShot(static_cast<int>(std::min<qint64>(left, 2)), &slice, &QEventLoop::quit);
-    slice.exec();
-  }
-  return true;
 }
 
 QWidget& WidgetOf(const ui::Form& form) {

@@ -4,8 +4,6 @@
 // layer runs on Qt's loop.
 #pragma once
 
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,7 +31,6 @@ class QtToolkit : public ui::Toolkit {
   void ShowError(std::string_view message) override;
   hidplatform::MainLoop& HidMainLoop() override { return mainLoop_; }
   std::string ProgramDirectory() const override;
-  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
 
  private:
   QtMainLoop mainLoop_;

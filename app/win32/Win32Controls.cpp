@@ -102,16 +102,6 @@ void ControlWindow::SetWindowText(std::string_view text) {
   SetWindowTextW(window_, Utf16FromUtf8(text).c_str());
 }
 
-namespace {
-
-// A click as BM_CLICK gives it; nothing for a disabled or hidden button.
-void ClickButton(HWND window) {
-  if (!IsWindowEnabled(window) || (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) == 0) return;
-  SendMessageW(window, BM_CLICK, 0, 0);
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- Label
 
 Win32Label::Win32Label(HWND window, ui::ControlLayout layout, HandlerRunner run, HFONT font)
@@ -167,10 +157,6 @@ Win32Button::Win32Button(HWND window, ui::ControlLayout layout, HandlerRunner ru
   mouseMove_ = &OnMouseMove;
 }
 
-void Win32Button::Click() {
-  ClickButton(window_);
-}
-
 void Win32Button::OnCommand(WORD code) {
   if (code == BN_CLICKED) Run(OnClick);
 }
@@ -181,10 +167,6 @@ Win32ColorButton::Win32ColorButton(HWND window, ui::ControlLayout layout, Handle
                                    HFONT font, int dpi)
     : Win32Control(window, std::move(layout), std::move(run)), font_(font), dpi_(dpi) {
   mouseMove_ = &OnMouseMove;
-}
-
-void Win32ColorButton::Click() {
-  ClickButton(window_);
 }
 
 void Win32ColorButton::SetButtonColor(TColor color) {
@@ -240,10 +222,6 @@ Win32CheckButton::Win32CheckButton(HWND window, ui::ControlLayout layout, Handle
   mouseMove_ = &OnMouseMove;
   if (group_ != nullptr) group_->push_back(this);
   lastChecked_ = IsCheckedNow();
-}
-
-void Win32CheckButton::Click() {
-  ClickButton(window_);
 }
 
 bool Win32CheckButton::IsCheckedNow() const {
@@ -372,14 +350,6 @@ int Win32ListBox::ItemIndex() const {
   if (heldIndex_) return *heldIndex_;
   const LRESULT index = SendMessageW(window_, LB_GETCURSEL, 0, 0);
   return index == LB_ERR ? -1 : static_cast<int>(index);
-}
-
-void Win32ListBox::ClickItem(int index) {
-  if (!Enabled() || index < 0 || index >= Count()) return;
-  SetItemIndex(index);
-  // What the list box tells its parent after a click on a row.
-  SendMessageW(GetParent(window_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window_), LBN_SELCHANGE),
-               reinterpret_cast<LPARAM>(window_));
 }
 
 void Win32ListBox::OnCommand(WORD code) {

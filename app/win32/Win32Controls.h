@@ -113,7 +113,6 @@ class Win32Button : public Win32Control<ui::Button> {
  public:
   Win32Button(HWND window, ui::ControlLayout layout, HandlerRunner run);
   std::string Caption() const override { return WindowText(); }
-  void Click() override;
   void OnCommand(WORD code) override;
 };
 
@@ -123,7 +122,6 @@ class Win32ColorButton : public Win32Control<ui::ColorButton> {
   // dpi: the form's; the painting's lengths are scaled to it.
   Win32ColorButton(HWND window, ui::ControlLayout layout, HandlerRunner run, HFONT font, int dpi);
   std::string Caption() const override { return WindowText(); }
-  void Click() override;
   void SetButtonColor(TColor color) override;
   TColor ButtonColor() const override { return buttonColor_; }
   void OnCommand(WORD code) override;
@@ -151,7 +149,6 @@ class Win32CheckButton : public Win32Control<ui::CheckButton> {
   Win32CheckButton(HWND window, ui::ControlLayout layout, HandlerRunner run,
                    std::vector<Win32CheckButton*>* group);
   std::string Caption() const override { return WindowText(); }
-  void Click() override;
   void SetChecked(bool checked) override;
   bool Checked() const override;
   void OnCommand(WORD code) override;
@@ -176,7 +173,6 @@ class Win32ListBox : public Win32Control<ui::ListBox> {
   std::string Item(int index) const override;
   void SetItemIndex(int index) override;
   int ItemIndex() const override;
-  void ClickItem(int index) override;
   void OnCommand(WORD code) override;
   void Rescale(int dpi, HFONT font) override;
 

@@ -391,10 +391,6 @@ bool Win32Form::IsShown() const {
   return window_ != nullptr && IsWindowVisible(window_) != FALSE;
 }
 
-void Win32Form::SetClientSize(int width, int height) {
-  SizeClient(Scale(width), Scale(height));
-}
-
 void Win32Form::ApplyAnchors(int clientWidth, int clientHeight) {
   const int dx = clientWidth - Scale(layout_.clientWidth);
   const int dy = clientHeight - Scale(layout_.clientHeight);
@@ -464,17 +460,6 @@ void Win32Form::Rescale(int dpi, const RECT* suggested) {
 HWND Win32Form::HandleOf(const ui::Control& control) const {
   const auto* window = dynamic_cast<const ControlWindow*>(&control);
   return window != nullptr ? window->Handle() : nullptr;
-}
-
-}  // namespace win32
-
-namespace win32 {
-
-HWND Win32Form::HandleNamed(std::string_view name) const {
-  for (const auto& control : controls_) {
-    if (control->Layout().name == name) return control->Handle();
-  }
-  return nullptr;
 }
 
 }  // namespace win32

@@ -47,7 +47,6 @@ class Win32Form : public ui::Form {
   void Show() override;
   void Close() override;
   bool IsShown() const override;
-  void SetClientSize(int width, int height) override;
 
   HWND Handle() const { return window_; }
   Win32Form* Owner() const { return owner_; }
@@ -58,8 +57,8 @@ class Win32Form : public ui::Form {
 
   // The window behind a control of this form (Windows-only tests, screenshots).
   HWND HandleOf(const ui::Control& control) const;
-  // The window of the control with that form name; null when none.
-  HWND HandleNamed(std::string_view name) const;
+  // Every control of the form, in the order they were added.
+  const std::vector<std::unique_ptr<ControlWindow>>& Controls() const { return controls_; }
   // The form whose window this is, if one of ours.
   static Win32Form* FromHandle(HWND window);
   // The DPI the form is shown at; its lengths are the form's times dpi/96.

@@ -135,10 +135,6 @@ std::string Win32Toolkit::ProgramDirectory() const {
   return DirectoryOf(path);
 }
 
-bool Win32Toolkit::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  return hidplatform::NativeMainLoop::Instance().RunUntil(done, limit);
-}
-
 int Win32Toolkit::RunMessageLoop() {
   MSG message;
   for (;;) {

@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,7 +33,6 @@ class Win32Toolkit : public ui::Toolkit {
   void ShowError(std::string_view message) override;
   hidplatform::MainLoop& HidMainLoop() override;
   std::string ProgramDirectory() const override;
-  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
 
   // Where an exception that escaped a handler is reported; the error box
   // unless replaced (tests).

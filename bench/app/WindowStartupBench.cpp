@@ -28,6 +28,7 @@
 #include "app/DevReader.h"
 #include "bench/app/BenchPlatform.h"
 #include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/Drive.h"
 #include "tests/support/EmulatedDevices.h"
 
 namespace {
@@ -70,7 +71,7 @@ Start StartOnce(ui::Toolkit& toolkit, int devices) {
   bool changed = false;
   form.DeviceChangeHandled = [&] { changed = true; };
   form.Window().Show();
-  if (!toolkit.RunUntil([&] { return changed; }, std::chrono::minutes(1))) {
+  if (!testsupport::RunUntil([&] { return changed; }, std::chrono::minutes(1))) {
     std::fprintf(stderr, "no device change within a minute\n");
     std::exit(1);
   }

@@ -19,6 +19,7 @@
 #include "app/qt/ProcessBurnerLauncher.h"
 #include "app/qt/QtToolkit.h"
 #include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/Drive.h"
 #include "tests/support/EmulatedDevices.h"
 #include "touchpad/TouchpadImage.h"
 
@@ -96,8 +97,8 @@ int main(int argc, char** argv) {
     qtui::QtToolkit toolkit;
     TbootloaderFORM form(toolkit, std::make_unique<ProcessBurnerLauncher>());
     form.Window().Show();
-    if (!toolkit.RunUntil([&] { return form.CurrentDevice() != nullptr; },
-                          std::chrono::seconds(10))) {
+    if (!testsupport::RunUntil([&] { return form.CurrentDevice() != nullptr; },
+                               std::chrono::seconds(10))) {
       std::fprintf(stderr, "the emulated keyboard did not become the current device\n");
       return 1;
     }
@@ -105,7 +106,7 @@ int main(int argc, char** argv) {
       form.Button2->SetEnabled(true);
       flashWritten = Clock::time_point{};
       const auto start = Clock::now();
-      form.Button2->Click();
+      testsupport::Click(*form.Button2);
       const auto end = Clock::now();
       if (flashWritten == Clock::time_point{}) {
         std::fprintf(stderr, "no Flash command was written\n");

@@ -1,6 +1,7 @@
 // The command reports: what reaches each listed interface and what the
 // HistoryLog says.
 #include "tests/app/WindowFixture.h"
+#include "tests/support/Drive.h"
 
 namespace apptest {
 namespace {
@@ -24,7 +25,7 @@ TEST_F(WindowTest, LockPairsSendToEveryInterfaceInListOrderAndLogOnce) {
   form->HistoryListBox->Clear();
   TakeWrites();
 
-  form->RadioButton2->Click();
+  testsupport::Click(*form->RadioButton2);
   EXPECT_TRUE(form->RadioButton2->Checked());
   auto writes = TakeWrites();
   ASSERT_EQ(writes.size(), 6u);
@@ -43,18 +44,18 @@ TEST_F(WindowTest, LockPairsSendToEveryInterfaceInListOrderAndLogOnce) {
   EXPECT_EQ(form->CurrentDevice(), form->DeviceOfEntry(5));
 
   // Choosing the button that is already checked sends nothing.
-  form->RadioButton3->Click();
+  testsupport::Click(*form->RadioButton3);
   EXPECT_TRUE(TakeWrites().empty());
-  form->RadioButton4->Click();
-  form->RadioButton3->Click();
+  testsupport::Click(*form->RadioButton4);
+  testsupport::Click(*form->RadioButton3);
   writes = TakeWrites();
   ASSERT_EQ(writes.size(), 12u);
   EXPECT_EQ(Head(writes[kCommandInterface].bytes, 3), Bytes({0x09, 0x64, 0x02}));
   EXPECT_EQ(Head(writes[6 + kCommandInterface].bytes, 3), Bytes({0x09, 0x64, 0x01}));
 
-  form->RadioButton6->Click();
-  form->RadioButton5->Click();
-  form->RadioButton1->Click();
+  testsupport::Click(*form->RadioButton6);
+  testsupport::Click(*form->RadioButton5);
+  testsupport::Click(*form->RadioButton1);
   EXPECT_EQ(History(), (Lines{"W --> 09 54 02  (Fn Lock)", "W --> 09 64 02  (Mute Lock)",
                               "W --> 09 64 01  (Mute Unlock)", "W --> 09 74 02  (Mic Lock)",
                               "W --> 09 74 01  (Mic Unlock)", "W --> 09 54 01  (Fn Unlock)"}));
@@ -69,7 +70,7 @@ TEST_F(WindowTest, VersionQueryLogsWithTrailingSpaceAndShowsItsStatus) {
   PlugAndWait(MakeKeyboard(6));
   form->HistoryListBox->Clear();
   TakeWrites();
-  form->Button5->Click();
+  testsupport::Click(*form->Button5);
   EXPECT_EQ(History(), Lines{std::string("W --> 09 95 7E ")});
   EXPECT_EQ(TakeWrites().size(), 6u);
   EXPECT_EQ(form->Label2->Text(), std::string("Check Touchpad FW Version"));
@@ -81,12 +82,12 @@ TEST_F(WindowTest, WithoutCurrentDeviceNothingIsSentOrLogged) {
   ASSERT_EQ(form->CurrentDevice(), nullptr);
   form->HistoryListBox->Clear();
   TakeWrites();
-  form->RadioButton2->Click();
+  testsupport::Click(*form->RadioButton2);
   form->SendCommand(0x64, 0x02, " (Mute Lock)");
   EXPECT_TRUE(TakeWrites().empty());
   EXPECT_EQ(form->HistoryListBox->Count(), 0);
   // The version query still shows its status line.
-  form->Button5->Click();
+  testsupport::Click(*form->Button5);
   EXPECT_EQ(form->HistoryListBox->Count(), 0);
   EXPECT_EQ(form->Label2->Text(), std::string("Check Touchpad FW Version"));
 }
@@ -99,7 +100,7 @@ TEST_F(WindowTest, EachInterfaceGetsExactlyItsOutputReportLength) {
   ASSERT_EQ(form->DevListBox->Count(), 6);
   ASSERT_NE(form->CurrentDevice(), nullptr);
   TakeWrites();
-  form->RadioButton2->Click();
+  testsupport::Click(*form->RadioButton2);
   const auto writes = TakeWrites();
   // The interface without an output report takes no write.
   ASSERT_EQ(writes.size(), 5u);
@@ -157,7 +158,7 @@ TEST_F(WindowTest, EntriesWhoseClaimFailedAreListedAndSkipped) {
 
   TakeWrites();
   form->HistoryListBox->Clear();
-  form->RadioButton2->Click();
+  testsupport::Click(*form->RadioButton2);
   const auto writes = TakeWrites();
   ASSERT_EQ(writes.size(), 5u);
   const auto interfaces = bus.InterfacesOf(keyboard);

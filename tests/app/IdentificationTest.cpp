@@ -2,6 +2,7 @@
 // mode, its boot loader, other devices, and removals.
 #include "app/SystemErrorText.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/Drive.h"
 
 namespace apptest {
 namespace {
@@ -100,13 +101,13 @@ TEST_F(WindowTest, FiveInterfacesReadyTheUpdateButSelectNothing) {
   EXPECT_EQ(form->CurrentDevice(), nullptr);
 
   // "Update" does nothing while there is no current device.
-  form->ColorBtn1->Click();
+  testsupport::Click(*form->ColorBtn1);
   EXPECT_TRUE(bus.WrittenReports().empty());
   EXPECT_EQ(form->Label3->Text(), std::string());
   EXPECT_EQ(form->HistoryListBox->Count(), 5);
 
   // Picking any entry makes the last entry's device the current one.
-  form->DevListBox->ClickItem(0);
+  testsupport::ClickItem(*form->DevListBox, 0);
   EXPECT_EQ(form->DevListBox->ItemIndex(), 0);
   ASSERT_NE(form->CurrentDevice(), nullptr);
   EXPECT_EQ(form->CurrentDevice(), form->DeviceOfEntry(4));
@@ -137,11 +138,11 @@ TEST_F(WindowTest, ReadAndListClicksPickTheLastEntry) {
   EXPECT_EQ(form->CurrentDevice(), nullptr);
 
   // "Read" with nothing selected leaves no current device.
-  form->ReadBtn->Click();
+  testsupport::Click(*form->ReadBtn);
   EXPECT_EQ(form->CurrentDevice(), nullptr);
 
   form->ReadBtn->SetChecked(true);
-  form->DevListBox->ClickItem(1);
+  testsupport::ClickItem(*form->DevListBox, 1);
   EXPECT_EQ(form->CurrentDevice(), form->DeviceOfEntry(2));
   EXPECT_FALSE(form->ReadBtn->Checked());  // the list click releases "Read"
 

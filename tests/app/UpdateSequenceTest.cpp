@@ -4,6 +4,7 @@
 #include "isp/IspProtocol.h"
 #include "isp/MtpFormat.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/Drive.h"
 #include "tests/support/TempDir.h"
 
 namespace apptest {
@@ -17,7 +18,7 @@ TEST_F(WindowTest, UpdateWritesEveryInterfaceOnceAndLeavesOneLogLine) {
   ASSERT_TRUE(form->Timer3->Enabled());
   TakeWrites();
 
-  form->ColorBtn1->Click();
+  testsupport::Click(*form->ColorBtn1);
   const auto writes = TakeWrites();
   ASSERT_EQ(writes.size(), 6u);
   const auto interfaces = bus.InterfacesOf(keyboard);
@@ -64,7 +65,7 @@ TEST_F(WindowTest, UpdateWithoutAFirmwareFileForThisKeyboardSendsNothing) {
     SCOPED_TRACE(reason);
     if (bytes) dir.Write("USBKeyboard.MTP", *bytes);
     TakeWrites();
-    form->ColorBtn1->Click();
+    testsupport::Click(*form->ColorBtn1);
     // The keyboard stays in application mode, ready for another try.
     EXPECT_TRUE(TakeWrites().empty());
     EXPECT_EQ(form->Label2->Text(), std::string("No valid firmware"));
@@ -76,7 +77,7 @@ TEST_F(WindowTest, UpdateWithoutAFirmwareFileForThisKeyboardSendsNothing) {
   }
 
   dir.Write("USBKeyboard.MTP", isp::SerializeMtp(image));
-  form->ColorBtn1->Click();
+  testsupport::Click(*form->ColorBtn1);
   EXPECT_EQ(TakeWrites().size(), 6u);
   EXPECT_EQ(form->Label3->Text(), std::string("Ready Update"));
 }
@@ -87,7 +88,7 @@ TEST_F(WindowTest, UpdateThatReachesNoInterfaceSaysWhy) {
   queryOnly.readWriteAccess = false;
   PlugAndWait(MakeKeyboard(6), queryOnly);
   ASSERT_NE(form->CurrentDevice(), nullptr);
-  form->ColorBtn1->Click();
+  testsupport::Click(*form->ColorBtn1);
   EXPECT_TRUE(bus.WrittenReports().empty());
   // The sequence goes on, and the log says the keyboard took nothing.
   EXPECT_EQ(form->Label3->Text(), std::string("Ready Update"));
@@ -176,7 +177,7 @@ TEST_F(WindowTest, WholeUpdateWithTheEmulatedKeyboard) {
   ASSERT_TRUE(form->ColorBtn1->Enabled());
 
   // Update requested.
-  form->ColorBtn1->Click();
+  testsupport::Click(*form->ColorBtn1);
   EXPECT_EQ(form->Label3->Text(), std::string("Ready Update"));
   EXPECT_EQ(form->Label2->Text(), std::string("wait a few seconds"));
   EXPECT_FALSE(form->ColorBtn1->Enabled());
@@ -218,7 +219,7 @@ TEST_F(WindowTest, KeyboardBackAfterUpdateIsListedButUpdateStaysDisabled) {
   Create();
   HoldTimer(*form->Timer4);
   ShowAndWait();
-  form->ColorBtn1->Click();
+  testsupport::Click(*form->ColorBtn1);
   ASSERT_EQ(form->Label3->Text(), std::string("Ready Update"));
   UnplugAndWait(id);
   ASSERT_TRUE(FireTimer(*form->Timer4));

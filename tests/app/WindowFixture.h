@@ -15,6 +15,7 @@
 
 #include "app/DevReader.h"
 #include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/Drive.h"
 #include "tests/support/EmulatedDevices.h"
 #include "tests/support/TestToolkit.h"
 
@@ -69,11 +70,11 @@ class WindowTest : public testing::Test {
   // Runs the main loop until the condition holds; false after the limit.
   bool WaitFor(const std::function<bool()>& condition,
                std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    return toolkit.RunUntil(condition, limit);
+    return testsupport::RunUntil(condition, limit);
   }
   // Runs the main loop for a while.
   void Pump(std::chrono::milliseconds duration) {
-    toolkit.RunUntil([] { return false; }, duration);
+    testsupport::RunUntil([] { return false; }, duration);
   }
 
   // Runs the main loop until n device changes were handled in all.

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/support/Drive.h"
 #include "tests/touchpad/ScratchDirWindowFixture.h"
 
 namespace {
@@ -27,7 +28,7 @@ TEST_F(DeveloperButtonsTest, SaveWritesTheHistoryLog) {
   ASSERT_EQ(lines.size(), 2u);
 
   toolkit.saveAnswer = FilePath("history.txt");
-  form->SaveBtn->Click();
+  testsupport::Click(*form->SaveBtn);
   ASSERT_EQ(toolkit.saveDialogs.size(), 1u);
   EXPECT_EQ(toolkit.saveDialogs[0].title, "Save History");
   EXPECT_EQ(toolkit.saveDialogs[0].defaultExtension, "txt");
@@ -39,7 +40,7 @@ TEST_F(DeveloperButtonsTest, SaveWritesTheHistoryLog) {
   EXPECT_EQ(History(), lines);
 
   // A second save replaces the file, it does not append to it.
-  form->SaveBtn->Click();
+  testsupport::Click(*form->SaveBtn);
   EXPECT_EQ(FileText("history.txt"), lines[0] + "\r\n" + lines[1] + "\r\n");
 }
 
@@ -47,10 +48,10 @@ TEST_F(DeveloperButtonsTest, SaveOfAnEmptyLogAndCancel) {
   Open();
   ASSERT_TRUE(History().empty());
   toolkit.saveAnswer = FilePath("empty.log");
-  form->SaveBtn->Click();
+  testsupport::Click(*form->SaveBtn);
   EXPECT_EQ(FileText("empty.log"), "");
   toolkit.saveAnswer.reset();  // Cancel
-  form->SaveBtn->Click();
+  testsupport::Click(*form->SaveBtn);
   EXPECT_EQ(toolkit.saveDialogs.size(), 2u);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()),
                           std::filesystem::directory_iterator()),
@@ -64,7 +65,7 @@ TEST_F(DeveloperButtonsTest, SaveIntoAMissingDirectoryShowsTheError) {
   const Lines lines = History();
   const std::string target = (dir_ / "missing" / "log.txt").string();
   toolkit.saveAnswer = target;
-  form->SaveBtn->Click();
+  testsupport::Click(*form->SaveBtn);
   EXPECT_EQ(toolkit.TakeErrors(), Lines{"Cannot create file " + target});
   EXPECT_EQ(History(), lines);
   EXPECT_TRUE(form->Window().IsShown());
@@ -72,11 +73,11 @@ TEST_F(DeveloperButtonsTest, SaveIntoAMissingDirectoryShowsTheError) {
 
 TEST_F(DeveloperButtonsTest, InfoOpensNothingWithoutASelectedDevice) {
   Open();
-  form->InfoBtn->Click();  // empty list
+  testsupport::Click(*form->InfoBtn);  // empty list
   PlugAndWait(apptest::MakeKeyboard(3));
   ASSERT_EQ(form->DevListBox->Count(), 3);
   ASSERT_EQ(form->DevListBox->ItemIndex(), -1);
-  form->InfoBtn->Click();  // nothing selected
+  testsupport::Click(*form->InfoBtn);  // nothing selected
   EXPECT_EQ(toolkit.modalRuns, 0);
 }
 
@@ -100,11 +101,11 @@ TEST_F(DeveloperButtonsTest, InfoShowsTheSelectedDeviceAndSurvivesItsRemoval) {
     EXPECT_TRUE(WaitForChanges(before + 1));
     EXPECT_TRUE(WaitFor([&] { return form->DevListBox->Count() == 0; }));
     listedAfterRemoval = form->DevListBox->Count();
-    dialog.SetClientSize(650, 450);
+    testsupport::SetClientSize(dialog, 650, 450);
     product = info->ProductName->Text();
     vid = info->Vid->Text();
   };
-  form->InfoBtn->Click();
+  testsupport::Click(*form->InfoBtn);
   EXPECT_EQ(toolkit.modalRuns, 1);
   EXPECT_EQ(form->InfoDialog(), nullptr);
   EXPECT_EQ(listedAfterRemoval, 0);
@@ -123,7 +124,7 @@ TEST_F(DeveloperButtonsTest, InfoForAnEntryWhoseClaimFailedOpensNothing) {
   PlugAndWait(apptest::MakeOtherDevice());
   ASSERT_EQ(form->DevListBox->ItemIndex(), 5);
   ASSERT_EQ(form->DeviceOfEntry(5), nullptr);
-  form->InfoBtn->Click();
+  testsupport::Click(*form->InfoBtn);
   EXPECT_EQ(toolkit.modalRuns, 0);
 }
 

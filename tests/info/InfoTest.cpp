@@ -8,6 +8,7 @@
 #include "emulator/SimpleDeviceModel.h"
 #include "emulator/virtual/VirtualHidBus.h"
 #include "hid/HidControllerClass.h"
+#include "tests/support/Drive.h"
 #include "tests/support/TestToolkit.h"
 
 namespace {
@@ -226,9 +227,9 @@ TEST_F(InfoDeviceTest, DeviceFreedWhileTheDialogIsOpen) {
     bus.Unplug(plugged);
     controller->DeviceChange();
     device.reset();
-    toolkit.RunUntil([] { return false; }, std::chrono::milliseconds(20));
-    shown.SetClientSize(700, 500);
-    toolkit.RunUntil([] { return false; }, std::chrono::milliseconds(20));
+    testsupport::RunUntil([] { return false; }, std::chrono::milliseconds(20));
+    testsupport::SetClientSize(shown, 700, 500);
+    testsupport::RunUntil([] { return false; }, std::chrono::milliseconds(20));
     EXPECT_EQ(dialog.ProductName->Text(), "ISP Boot <b>Loader</b>");
     EXPECT_EQ(dialog.DevStrings->Count(), 3);
   };

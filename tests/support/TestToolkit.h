@@ -51,9 +51,6 @@ class ScriptedToolkit : public ui::Toolkit {
   void ShowError(std::string_view message) override { errors.emplace_back(message); }
   hidplatform::MainLoop& HidMainLoop() override { return platform_.HidMainLoop(); }
   std::string ProgramDirectory() const override { return platform_.ProgramDirectory(); }
-  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) override {
-    return platform_.RunUntil(done, limit);
-  }
 
   // The messages the error box would have shown since the last call.
   std::vector<std::string> TakeErrors() { return std::exchange(errors, {}); }

@@ -7,6 +7,7 @@
 
 #include <fstream>
 
+#include "tests/support/Drive.h"
 #include "tests/touchpad/PatternImage.h"
 #include "tests/touchpad/ScratchDirWindowFixture.h"
 #include "touchpad/TouchpadImage.h"
@@ -77,7 +78,7 @@ TEST_F(BurnWindowTest, BurnWithAConnectedKeyboard) {
   WriteImage(45824);
   form->Memo2->AppendLine("notes");
 
-  form->Button2->Click();
+  testsupport::Click(*form->Button2);
 
   EXPECT_TRUE(toolkit.TakeErrors().empty());
   EXPECT_EQ(form->Memo1->LineCount(), 2848);
@@ -128,7 +129,7 @@ TEST_F(BurnWindowTest, BurnWithoutCurrentDeviceSendsNothing) {
   ASSERT_EQ(form->CurrentDevice(), nullptr);
   ASSERT_TRUE(form->Button2->Enabled());
   WriteImage(45824);
-  form->Button2->Click();
+  testsupport::Click(*form->Button2);
   EXPECT_EQ(form->Memo1->LineCount(), 2848);
   EXPECT_EQ(form->ProgressBar1->Position(), 2784);
   EXPECT_EQ(form->ProgressBar1->BarColor(), clRed);
@@ -143,10 +144,10 @@ TEST_F(BurnWindowTest, BurnWithoutCurrentDeviceSendsNothing) {
 TEST_F(BurnWindowTest, FinishThenBurnAgainStartsFromAnEmptyMemo) {
   OpenWithKeyboard(6);
   WriteImage(45824, 3);
-  form->Button2->Click();
-  form->Button3->Click();
+  testsupport::Click(*form->Button2);
+  testsupport::Click(*form->Button3);
   EXPECT_EQ(form->Label3->Text(), "Burn OK.....");
-  form->Button4->Click();
+  testsupport::Click(*form->Button4);
   EXPECT_EQ(waits, (std::vector<long>{250, 500, 250}));
   EXPECT_EQ(NewHistory(), (Lines{"W --> 09 94 08 ", "W --> 09 94 09 ", "W --> 09 94 0A "}));
   EXPECT_FALSE(form->ProgressBar1->Visible());
@@ -158,7 +159,7 @@ TEST_F(BurnWindowTest, FinishThenBurnAgainStartsFromAnEmptyMemo) {
   EXPECT_EQ(form->Label3->Text(), "Please Unplug and Plug KB");
 
   WriteImage(300, 7);
-  form->Button2->Click();
+  testsupport::Click(*form->Button2);
   ASSERT_EQ(form->Memo1->LineCount(), 2848);
   EXPECT_EQ(MemoLine(0).substr(0, 2), touchpad::ByteToHex(image[256]));
   EXPECT_EQ(MemoLine(3), std::string(32, '0'));
@@ -168,9 +169,9 @@ TEST_F(BurnWindowTest, FinishThenBurnAgainStartsFromAnEmptyMemo) {
 TEST_F(BurnWindowTest, ConfigAndFinishWithoutADevice) {
   OpenWithKeyboard(0);
   ASSERT_EQ(form->CurrentDevice(), nullptr);
-  form->Button3->Click();
+  testsupport::Click(*form->Button3);
   EXPECT_EQ(form->Label3->Text(), "Burn OK.....");
-  form->Button4->Click();
+  testsupport::Click(*form->Button4);
   EXPECT_EQ(waits, (std::vector<long>{250, 500, 250}));
   EXPECT_TRUE(NewHistory().empty());
   EXPECT_TRUE(TakeWrites().empty());
@@ -183,7 +184,7 @@ TEST_F(BurnWindowTest, ConfigAndFinishWithoutADevice) {
 TEST_F(BurnWindowTest, MissingImageShowsTheErrorAndLeavesTheBurningStart) {
   OpenWithKeyboard(6);
   form->Memo1->AppendLine("old");
-  form->Button2->Click();
+  testsupport::Click(*form->Button2);
   EXPECT_EQ(toolkit.TakeErrors(), Lines{"Cannot open file TPIMAGE-QX4410-01.IMG"});
   EXPECT_FALSE(form->Button2->Enabled());
   EXPECT_FALSE(form->ColorBtn1->Enabled());
@@ -200,7 +201,7 @@ TEST_F(BurnWindowTest, MissingImageShowsTheErrorAndLeavesTheBurningStart) {
 TEST_F(BurnWindowTest, EmptyImageIsLoggedAndNotFlashed) {
   OpenWithKeyboard(6);
   WriteImage(0);
-  form->Button2->Click();
+  testsupport::Click(*form->Button2);
   EXPECT_TRUE(toolkit.TakeErrors().empty());
   EXPECT_EQ(NewHistory(),
             Lines{"TP image TPIMAGE-QX4410-01.IMG too short: 0 of 2784 lines, not flashed"});
@@ -217,14 +218,14 @@ TEST_F(BurnWindowTest, FifoOrOversizeImageIsRefusedInTheLogBeforeStaging) {
   OpenWithKeyboard(6);
   const std::string path = FilePath(touchpad::kImageFileName);
   ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);  // no writer: opening it blocks
-  form->Button2->Click();
+  testsupport::Click(*form->Button2);
   EXPECT_EQ(NewHistory(),
             Lines{"TP image TPIMAGE-QX4410-01.IMG is not a regular file, not flashed"});
 
   ASSERT_EQ(::unlink(path.c_str()), 0);
   WriteImage(0);
   ASSERT_EQ(::truncate(path.c_str(), 16 << 20), 0);
-  form->Button2->Click();
+  testsupport::Click(*form->Button2);
   const Lines after = NewHistory();
   ASSERT_FALSE(after.empty());
   EXPECT_EQ(Lines(after.begin() + 1, after.end()),
@@ -243,7 +244,7 @@ TEST_F(BurnWindowTest, KeyboardGoneBeforeTheWindowNoticed) {
   OpenWithKeyboard(6);
   WriteImage(45824);
   bus.Unplug(keyboard);  // the window has not handled the change yet
-  form->Button2->Click();
+  testsupport::Click(*form->Button2);
   EXPECT_TRUE(toolkit.TakeErrors().empty());
   EXPECT_EQ(form->Memo1->LineCount(), 2848);
   EXPECT_TRUE(TakeWrites().empty());

@@ -22,6 +22,7 @@
 #include "app/win32/Win32Form.h"
 #include "app/win32/Win32Toolkit.h"
 #include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/Drive.h"
 #include "tests/support/EmulatedDevices.h"
 
 namespace {
@@ -106,11 +107,11 @@ int main(int argc, char** argv) {
   form->DeviceChangeHandled = [&] { ++changes; };
   form->Window().Show();
   auto waitFor = [&](const std::function<bool()>& condition, const char* what) {
-    if (!toolkit.RunUntil(condition, 10s)) {
+    if (!testsupport::RunUntil(condition, 10s)) {
       std::fprintf(stderr, "timed out waiting for %s\n", what);
       std::exit(1);
     }
-    toolkit.RunUntil([] { return false; }, 100ms);  // let the last repaint through
+    testsupport::RunUntil([] { return false; }, 100ms);  // let the last repaint through
   };
   auto save = [&](const char* state) {
     return SaveClientArea(WindowOf(form->Window()), directory / (std::string(state) + ".bmp"));
@@ -142,14 +143,14 @@ int main(int argc, char** argv) {
     TInfoForm dialog(toolkit, &form->Window());
     dialog.Device = commands;
     dialog.Window().Show();
-    toolkit.RunUntil([] { return false; }, 200ms);
+    testsupport::RunUntil([] { return false; }, 200ms);
     ok = commands != nullptr &&
          SaveClientArea(WindowOf(dialog.Window()), directory / "InfoDialog.bmp") && ok;
     dialog.Window().Close();
   }
 
-  form->ColorBtn1->Click();
-  toolkit.RunUntil([] { return false; }, 100ms);
+  testsupport::Click(*form->ColorBtn1);
+  testsupport::RunUntil([] { return false; }, 100ms);
   ok = save("UpdateRequested") && ok;
 
   bus.Unplug(keyboard);

@@ -16,6 +16,7 @@
 #include "app/SystemErrorText.h"
 #include "app/win32/ShellBurnerLauncher.h"
 #include "app/win32/Utf16.h"
+#include "tests/support/Drive.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace {
@@ -83,9 +84,9 @@ TEST(ShellBurnerLauncher, StartsTheBurnerBesideKbupdateWithTheWholeFirmwarePath)
   const LaunchResult result = launcher.Launch("mcuprog.exe", firmware);
   ASSERT_TRUE(result.started) << result.error;
   const fs::path received = folder.withBurner / "received-argument.txt";
-  ASSERT_TRUE(win32test::Toolkit().RunUntil([&] { return fs::exists(received); }, 60s));
+  ASSERT_TRUE(testsupport::RunUntil([&] { return fs::exists(received); }, 60s));
   std::string text;
-  ASSERT_TRUE(win32test::Toolkit().RunUntil(
+  ASSERT_TRUE(testsupport::RunUntil(
       [&] {
         std::ifstream in(received, std::ios::binary);
         std::stringstream content;

@@ -12,6 +12,7 @@
 #include "app/win32/Dpi.h"
 #include "app/win32/Utf16.h"
 #include "app/win32/Win32Form.h"
+#include "tests/support/Drive.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace {
@@ -176,14 +177,14 @@ TEST(Win32Form, RadioPairsExcludeEachOtherAndStayIndependent) {
   EXPECT_EQ(fnUnlocks, 1);
   EXPECT_EQ(clicks, 0);  // setting the state is no click
 
-  fnLock.Click();
+  testsupport::Click(fnLock);
   EXPECT_TRUE(fnLock.Checked());
   EXPECT_FALSE(fnUnlock.Checked());
   EXPECT_TRUE(muteUnlock.Checked());  // the other pair is not touched
   EXPECT_FALSE(muteLock.Checked());
   EXPECT_EQ(fnLocks, 1);
   EXPECT_EQ(clicks, 1);
-  fnLock.Click();  // already checked: a click, no new check
+  testsupport::Click(fnLock);  // already checked: a click, no new check
   EXPECT_EQ(fnLocks, 1);
   EXPECT_EQ(clicks, 2);
 
@@ -197,9 +198,9 @@ TEST(Win32Form, RadioPairsExcludeEachOtherAndStayIndependent) {
 
   // The speed button stays down until the next click.
   ui::CheckButton& read = w.Form().AddSpeedButton(Control("ReadBtn", {984, 259, 81, 22}, "Read"));
-  read.Click();
+  testsupport::Click(read);
   EXPECT_TRUE(read.Checked());
-  read.Click();
+  testsupport::Click(read);
   EXPECT_FALSE(read.Checked());
 }
 
@@ -223,7 +224,7 @@ TEST(Win32Form, ListBoxesKeepTheirItemHeightAndOnlyClicksNotify) {
   list.SetItemIndex(1);
   EXPECT_EQ(list.ItemIndex(), 1);
   EXPECT_EQ(clicks, 0);
-  list.ClickItem(2);
+  testsupport::ClickItem(list, 2);
   EXPECT_EQ(list.ItemIndex(), 2);
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(list.Item(2), "three");
@@ -243,13 +244,13 @@ TEST(Win32Form, ListBoxesKeepTheirItemHeightAndOnlyClicksNotify) {
   log.SetItemIndex(99);
   EXPECT_EQ(log.ItemIndex(), -1);  // outside the list: nothing selected
   log.SetItemIndex(29);
-  win32test::Toolkit().RunUntil([] { return false; }, 50ms);
+  testsupport::RunUntil([] { return false; }, 50ms);
   EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETCURSEL, 0, 0), 29);
   EXPECT_GT(SendMessageW(w.Handle(log), LB_GETTOPINDEX, 0, 0), 0);  // scrolled to it
   log.SetItemIndex(3);
   log.Clear();
   EXPECT_EQ(log.ItemIndex(), -1);
-  win32test::Toolkit().RunUntil([] { return false; }, 50ms);
+  testsupport::RunUntil([] { return false; }, 50ms);
   EXPECT_EQ(SendMessageW(w.Handle(log), LB_GETCURSEL, 0, 0), LB_ERR);
 }
 
@@ -259,7 +260,7 @@ TEST(Win32Form, AHeldListPaintsWhenReleasedWithPostedWorkStillWaiting) {
   const HWND list = w.Handle(log);
   w.Form().Show();
   for (const char* line : {"old one", "old two"}) log.Add(line);
-  win32test::Toolkit().RunUntil([] { return false; }, 50ms);
+  testsupport::RunUntil([] { return false; }, 50ms);
   log.Clear();
   log.Add("new");
   // Only posted messages, as a loop busy with posted work handles them: no
@@ -313,7 +314,7 @@ TEST(Win32Form, ProgressBarColourRangeAndMemoLines) {
   // The control shows them in one go once the loop has run, not line by line
   // (each a repaint and a scroll, about 40 ms under Wine).
   EXPECT_EQ(GetWindowTextLengthW(w.Handle(memo)), 0);
-  win32test::Toolkit().RunUntil([] { return false; }, 50ms);
+  testsupport::RunUntil([] { return false; }, 50ms);
   EXPECT_EQ(SendMessageW(w.Handle(memo), EM_GETLINECOUNT, 0, 0), 1000);
   memo.Clear();
   EXPECT_EQ(memo.LineCount(), 0);
@@ -338,12 +339,12 @@ TEST(Win32Form, ControlsOutsideTheClientAreaTakeNoTabStopAndNoFocus) {
   SetFocus(w.Handle(inside));
   int clicks = 0;
   outside.OnClick = [&] { ++clicks; };
-  outside.Click();
+  testsupport::Click(outside);
   EXPECT_EQ(clicks, 1);  // it still works
   EXPECT_EQ(GetFocus(), w.Handle(inside));
   outside.SetEnabled(false);
   outside.SetEnabled(false);
-  outside.Click();
+  testsupport::Click(outside);
   EXPECT_EQ(clicks, 1);  // a disabled button is not clicked
   outside.SetEnabled(true);
   EXPECT_TRUE(IsWindowEnabled(w.Handle(outside)));
@@ -365,14 +366,14 @@ TEST(Win32Form, TimersTickOnTheMessageLoopAndKeepTheirPeriodWhenEnabledAgain) {
   // enabling it while it runs must not push the first tick back. (A slow
   // machine only makes the periods between enables longer.)
   for (int i = 0; i < 30; ++i) {
-    win32test::Toolkit().RunUntil([] { return false; }, 10ms);
+    testsupport::RunUntil([] { return false; }, 10ms);
     ui::EnableTimer(timer);
     timer.SetEnabled(true);
   }
   EXPECT_GT(ticks, 0);
   timer.SetEnabled(false);
   const int stopped = ticks;
-  win32test::Toolkit().RunUntil([] { return false; }, 250ms);
+  testsupport::RunUntil([] { return false; }, 250ms);
   EXPECT_EQ(ticks, stopped);
 }
 
@@ -382,7 +383,7 @@ TEST(Win32Form, HandlerExceptionsReachTheErrorReporter) {
   win32test::Toolkit().SetErrorReporter([&](std::string_view m) { errors.emplace_back(m); });
   ui::Button& save = w.Form().AddButton(Control("SaveBtn", {10, 10, 75, 25}, "Save"));
   save.OnClick = [] { throw std::runtime_error("Cannot create file C:\\x\\log.txt"); };
-  save.Click();
+  testsupport::Click(save);
   win32test::Toolkit().SetErrorReporter(nullptr);
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "Cannot create file C:\\x\\log.txt");

@@ -1,18 +1,28 @@
-// Helpers of the Windows window tests: the toolkit, and pixels of a window
-// rendered into a bitmap of our own.
+// Helpers of the Windows window tests: the toolkit, the window of a control
+// by its form name, and pixels of a window rendered into a bitmap of our own.
 #pragma once
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
+#include "app/win32/Win32Form.h"
 #include "app/win32/Win32Toolkit.h"
 
 namespace win32test {
 
 win32::Win32Toolkit& Toolkit();
+
+// The window of the form's control with that form name; null when none.
+inline HWND HandleNamed(const win32::Win32Form& form, std::string_view name) {
+  for (const auto& control : form.Controls()) {
+    if (control->Layout().name == name) return control->Handle();
+  }
+  return nullptr;
+}
 
 // A window's client area as it paints itself (WM_PRINTCLIENT) into a 32-bit
 // bitmap; Pixel gives COLORREF values (0x00BBGGRR).

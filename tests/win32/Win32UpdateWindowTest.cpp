@@ -35,7 +35,7 @@ TEST(Win32UpdateWindow, EveryControlStandsAsTheFormTableSays) {
   int checked = 0;
   for (const ui::ControlLayout& layout : TbootloaderFORM::ControlDescriptions()) {
     SCOPED_TRACE(layout.name);
-    HWND control = window.HandleNamed(layout.name);
+    HWND control = win32test::HandleNamed(window, layout.name);
     ASSERT_NE(control, nullptr);
     ++checked;
     RECT r{};

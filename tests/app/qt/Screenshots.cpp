@@ -14,6 +14,7 @@
 #include "app/DevReader.h"
 #include "app/qt/QtToolkit.h"
 #include "emulator/virtual/VirtualHidBus.h"
+#include "tests/support/Drive.h"
 #include "tests/support/EmulatedDevices.h"
 
 namespace {
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
   waitFor([&] { return changes >= 2; }, "the keyboard");
   ok = Save(*form, directory, "KeyboardReady") && ok;
 
-  form->ColorBtn1->Click();
+  testsupport::Click(*form->ColorBtn1);
   ok = Save(*form, directory, "UpdateRequested") && ok;
 
   bus.Unplug(keyboard);

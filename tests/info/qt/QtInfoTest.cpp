@@ -8,6 +8,7 @@
 
 #include "app/info/Info.h"
 #include "app/qt/QtToolkit.h"
+#include "tests/support/Drive.h"
 #include "tests/support/TestToolkit.h"
 
 namespace {
@@ -46,7 +47,7 @@ TEST(QtInfoFormTest, ListsFollowTheirEdgesWhenResized) {
   TInfoForm form(toolkit, nullptr);
   form.Window().Show();
   EXPECT_EQ(Geometry(form.DevStrings), QRect(232, 72, 161, 297));
-  form.Window().SetClientSize(565 + 100, 375 + 50);
+  testsupport::SetClientSize(form.Window(), 565 + 100, 375 + 50);
   EXPECT_EQ(Geometry(form.DevStrings), QRect(232, 72, 261, 347));
   EXPECT_EQ(Geometry(form.LangStrings), QRect(500, 72, 161, 347));
   auto& strings = static_cast<QListWidget&>(qtui::WidgetOf(*form.DevStrings));
