@@ -4,7 +4,7 @@
 // clips them. One wholly outside it gets its window only when something
 // first needs it (its handle, a click, a client area grown over it): the
 // window tests and screenshots read those controls, nobody sees them, and
-// making their windows was a third of the window's start.
+// making their windows was most of the window's start under Wine.
 #pragma once
 
 #include <windows.h>
