@@ -285,6 +285,8 @@ Control& Win32Form::Keep(std::unique_ptr<Control> control, const Recipe& recipe)
   if (HWND window = kept.Existing()) {
     byWindow_[window] = &kept;
   } else {
+    // Put off, or refused by the system: either way it keeps its state and
+    // its window is tried again when first needed.
     putOff_.emplace(&kept, recipe);
     kept.PutOff([this, &kept] { MakePutOff(kept); });
   }
