@@ -1,6 +1,7 @@
 #include "app/win32/Win32Controls.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -17,8 +18,37 @@ namespace win32 {
 // ---------------------------------------------------------------- ControlWindow
 
 ControlWindow::ControlWindow(HWND window, ui::ControlLayout layout, HandlerRunner run)
-    : window_(window), layout_(std::move(layout)), run_(std::move(run)) {
+    : window_(window),
+      layout_(std::move(layout)),
+      run_(std::move(run)),
+      enabled_(layout_.enabled),
+      visible_(layout_.visible),
+      text_(layout_.caption) {
+  if (window_ != nullptr) Subclass();
+}
+
+HWND ControlWindow::Handle() {
+  if (window_ == nullptr && make_) {
+    // Taken out first: making a radio button's group box makes the button too.
+    const std::function<void()> make = std::exchange(make_, nullptr);
+    make();
+  }
+  return window_;
+}
+
+void ControlWindow::Attach(HWND window) {
+  window_ = window;
+  make_ = nullptr;
   Subclass();
+  OnAttach();
+}
+
+ui::ControlLayout ControlWindow::CurrentLayout() const {
+  ui::ControlLayout now = layout_;
+  now.caption = text_;
+  now.enabled = enabled_;
+  now.visible = visible_;
+  return now;
 }
 
 void ControlWindow::Subclass() {
@@ -67,6 +97,8 @@ POINT lastPointer{-1, -1};
 }  // namespace
 
 void ControlWindow::Rescale(int /*dpi*/, HFONT font) {
+  // One made later takes the form's font of the moment.
+  if (window_ == nullptr) return;
   SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
@@ -91,6 +123,7 @@ void ControlWindow::Run(const std::function<void()>& handler) const {
 }
 
 std::string ControlWindow::WindowText() const {
+  if (window_ == nullptr) return text_;
   const int length = GetWindowTextLengthW(window_);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   const int copied = GetWindowTextW(window_, text.data(), length + 1);
@@ -99,6 +132,10 @@ std::string ControlWindow::WindowText() const {
 }
 
 void ControlWindow::SetWindowText(std::string_view text) {
+  if (window_ == nullptr) {
+    text_ = text;
+    return;
+  }
   SetWindowTextW(window_, Utf16FromUtf8(text).c_str());
 }
 
@@ -108,31 +145,36 @@ Win32Label::Win32Label(HWND window, ui::ControlLayout layout, HandlerRunner run,
     : Win32Control(window, std::move(layout), std::move(run)),
       font_(font),
       color_(layout_.textColor.value_or(clWindowText)),
-      text_(layout_.caption) {
+      labelText_(layout_.caption) {
+  if (window_ != nullptr && layout_.sizeToContent) SizeToText();
+}
+
+void Win32Label::OnAttach() {
   if (layout_.sizeToContent) SizeToText();
 }
 
 void Win32Label::SetText(std::string_view text) {
-  if (text == text_) return;
-  text_ = text;
+  if (text == labelText_) return;
+  labelText_ = text;
   SetWindowText(text);
-  if (layout_.sizeToContent) SizeToText();
+  if (window_ != nullptr && layout_.sizeToContent) SizeToText();
 }
 
 void Win32Label::SetFontColor(TColor color) {
   if (color == color_) return;
   color_ = color;
-  InvalidateRect(window_, nullptr, TRUE);
+  // A null window would invalidate every window of the desktop.
+  if (window_ != nullptr) InvalidateRect(window_, nullptr, TRUE);
 }
 
 void Win32Label::Rescale(int dpi, HFONT font) {
   ControlWindow::Rescale(dpi, font);
   font_ = font;
-  if (layout_.sizeToContent) SizeToText();
+  if (window_ != nullptr && layout_.sizeToContent) SizeToText();
 }
 
 void Win32Label::SizeToText() {
-  const std::wstring text = Utf16FromUtf8(text_);
+  const std::wstring text = Utf16FromUtf8(labelText_);
   HDC dc = GetDC(window_);
   RECT measured{0, 0, 0, 0};
   {
@@ -172,7 +214,7 @@ Win32ColorButton::Win32ColorButton(HWND window, ui::ControlLayout layout, Handle
 void Win32ColorButton::SetButtonColor(TColor color) {
   if (color == buttonColor_) return;
   buttonColor_ = color;
-  InvalidateRect(window_, nullptr, FALSE);
+  if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
 }
 
 void Win32ColorButton::OnCommand(WORD code) {
@@ -193,7 +235,7 @@ void Win32ColorButton::OnDrawItem(const DRAWITEMSTRUCT& item) {
 void Win32ColorButton::Rescale(int dpi, HFONT font) {
   font_ = font;
   dpi_ = dpi;
-  InvalidateRect(window_, nullptr, FALSE);
+  if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
 }
 
 LRESULT Win32ColorButton::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -224,8 +266,29 @@ Win32CheckButton::Win32CheckButton(HWND window, ui::ControlLayout layout, Handle
   lastChecked_ = IsCheckedNow();
 }
 
+void Win32CheckButton::OnAttach() {
+  if (!checked_) return;
+  // Checking a radio button gives it the tab stop; it keeps the style it
+  // was made with (none outside the client area).
+  const LONG made = GetWindowLongW(window_, GWL_STYLE);
+  SendMessageW(window_, BM_SETCHECK, BST_CHECKED, 0);
+  if ((made & WS_TABSTOP) == 0) {
+    const LONG now = GetWindowLongW(window_, GWL_STYLE);
+    if ((now & WS_TABSTOP) != 0) SetWindowLongW(window_, GWL_STYLE, now & ~WS_TABSTOP);
+  }
+}
+
 bool Win32CheckButton::IsCheckedNow() const {
+  if (window_ == nullptr) return checked_;
   return SendMessageW(window_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32CheckButton::Check(bool checked) {
+  if (window_ == nullptr) {
+    checked_ = checked;
+  } else {
+    SendMessageW(window_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
 }
 
 bool Win32CheckButton::Checked() const {
@@ -233,11 +296,11 @@ bool Win32CheckButton::Checked() const {
 }
 
 void Win32CheckButton::SetChecked(bool checked) {
-  SendMessageW(window_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  Check(checked);
   if (checked && group_ != nullptr) {
     // BM_SETCHECK leaves the others of the group as they are.
     for (Win32CheckButton* other : *group_) {
-      if (other != this) SendMessageW(other->window_, BM_SETCHECK, BST_UNCHECKED, 0);
+      if (other != this) other->Check(false);
     }
   }
   NoticeChanges();
@@ -264,8 +327,17 @@ void Win32CheckButton::OnCommand(WORD code) {
 // ---------------------------------------------------------------- ListBox
 
 Win32ListBox::Win32ListBox(HWND window, ui::ControlLayout layout, HandlerRunner run, int dpi)
-    : Win32Control(window, std::move(layout), std::move(run)) {
-  SetRowHeight(dpi);
+    : Win32Control(window, std::move(layout), std::move(run)), dpi_(dpi) {
+  if (window_ != nullptr) SetRowHeight(dpi);
+}
+
+void Win32ListBox::OnAttach() {
+  SetRowHeight(dpi_);
+  for (const std::string& item : items_) {
+    SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(item).c_str()));
+  }
+  items_.clear();
+  if (selected_ >= 0) SendMessageW(window_, LB_SETCURSEL, static_cast<WPARAM>(selected_), 0);
 }
 
 void Win32ListBox::SetRowHeight(int dpi) {
@@ -276,6 +348,8 @@ void Win32ListBox::SetRowHeight(int dpi) {
 }
 
 void Win32ListBox::Rescale(int dpi, HFONT font) {
+  dpi_ = dpi;
+  if (window_ == nullptr) return;
   ControlWindow::Rescale(dpi, font);
   SetRowHeight(dpi);
 }
@@ -314,6 +388,11 @@ LRESULT Win32ListBox::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam
 }
 
 void Win32ListBox::Add(std::string_view text) {
+  if (window_ == nullptr) {
+    items_.emplace_back(text);
+    ++count_;
+    return;
+  }
   HoldRedraw();
   const LRESULT added =
       SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(text).c_str()));
@@ -321,12 +400,21 @@ void Win32ListBox::Add(std::string_view text) {
 }
 
 void Win32ListBox::Clear() {
+  items_.clear();
+  selected_ = -1;
   heldIndex_.reset();
+  if (window_ == nullptr) {
+    count_ = 0;
+    return;
+  }
   SendMessageW(window_, LB_RESETCONTENT, 0, 0);
   count_ = 0;
 }
 
 std::string Win32ListBox::Item(int index) const {
+  if (window_ == nullptr) {
+    return index >= 0 && index < Count() ? items_[static_cast<std::size_t>(index)] : std::string();
+  }
   const LRESULT length = SendMessageW(window_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
   if (length == LB_ERR) return {};
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -337,6 +425,10 @@ std::string Win32ListBox::Item(int index) const {
 }
 
 void Win32ListBox::SetItemIndex(int index) {
+  if (window_ == nullptr) {
+    selected_ = index >= 0 && index < Count() ? index : -1;
+    return;
+  }
   HoldRedraw();
   if (redrawHeld_) {
     // As LB_SETCURSEL: an index outside the list selects nothing.
@@ -347,6 +439,7 @@ void Win32ListBox::SetItemIndex(int index) {
 }
 
 int Win32ListBox::ItemIndex() const {
+  if (window_ == nullptr) return selected_;
   if (heldIndex_) return *heldIndex_;
   const LRESULT index = SendMessageW(window_, LB_GETCURSEL, 0, 0);
   return index == LB_ERR ? -1 : static_cast<int>(index);
@@ -361,7 +454,12 @@ void Win32ListBox::OnCommand(WORD code) {
 Win32Memo::Win32Memo(HWND window, ui::ControlLayout layout, HandlerRunner run)
     : Win32Control(window, std::move(layout), std::move(run)) {
   // The staged image is far longer than the default limit of the control.
+  if (window_ != nullptr) SendMessageW(window_, EM_SETLIMITTEXT, 0, 0);
+}
+
+void Win32Memo::OnAttach() {
   SendMessageW(window_, EM_SETLIMITTEXT, 0, 0);
+  if (!lines_.empty()) ShowLines();
 }
 
 namespace {
@@ -372,7 +470,7 @@ constexpr UINT kShowMemoLines = WM_APP + 0x40;
 
 void Win32Memo::AppendLine(std::string_view line) {
   lines_.emplace_back(line);
-  if (showPending_) return;
+  if (showPending_ || window_ == nullptr) return;
   showPending_ = true;
   PostMessageW(window_, kShowMemoLines, 0, 0);
 }
@@ -407,25 +505,59 @@ LRESULT Win32Memo::SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 // ---------------------------------------------------------------- ProgressBar
 
+Win32ProgressBar::Win32ProgressBar(HWND window, ui::ControlLayout layout, HandlerRunner run)
+    : Win32Control(window, std::move(layout), std::move(run)) {
+  if (window_ != nullptr) Prepare();
+}
+
+void Win32ProgressBar::Prepare() {
+  // A themed bar ignores its bar colour; without a theme class (no class
+  // is named " ") it is drawn the classic way, in the bar colour.
+  SetWindowTheme(window_, L" ", L" ");
+  SendMessageW(window_, PBM_SETRANGE32, 0, maximum_);
+}
+
+void Win32ProgressBar::OnAttach() {
+  Prepare();
+  if (position_ != 0) SendMessageW(window_, PBM_SETPOS, static_cast<WPARAM>(position_), 0);
+  if (barColorSet_) {
+    SendMessageW(window_, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(ColorRef(barColor_)));
+  }
+}
+
 void Win32ProgressBar::SetMaximum(int maximum) {
+  if (window_ == nullptr) {
+    // As the control does: the position stays within the new range.
+    maximum_ = maximum;
+    position_ = std::min(std::max(position_, 0), maximum_);
+    return;
+  }
   SendMessageW(window_, PBM_SETRANGE32, 0, maximum);
 }
 
 int Win32ProgressBar::Maximum() const {
+  if (window_ == nullptr) return maximum_;
   return static_cast<int>(SendMessageW(window_, PBM_GETRANGE, FALSE, 0));
 }
 
 void Win32ProgressBar::SetPosition(int position) {
+  if (window_ == nullptr) {
+    position_ = std::min(std::max(position, 0), maximum_);
+    return;
+  }
   const int low = static_cast<int>(SendMessageW(window_, PBM_GETRANGE, TRUE, 0));
   SendMessageW(window_, PBM_SETPOS, static_cast<WPARAM>(std::clamp(position, low, Maximum())), 0);
 }
 
 int Win32ProgressBar::Position() const {
+  if (window_ == nullptr) return position_;
   return static_cast<int>(SendMessageW(window_, PBM_GETPOS, 0, 0));
 }
 
 void Win32ProgressBar::SetBarColor(TColor color) {
   barColor_ = color;
+  barColorSet_ = true;
+  if (window_ == nullptr) return;
   SendMessageW(window_, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(ColorRef(color)));
 }
 
@@ -446,15 +578,25 @@ LRESULT Win32GroupBox::SubclassMessage(UINT message, WPARAM wParam, LPARAM lPara
   }
 }
 
-Win32Picture::Win32Picture(HWND window, ui::ControlLayout layout, HandlerRunner run,
-                           GdiObject<HBITMAP> bitmap)
-    : Win32Static(window, std::move(layout), std::move(run)), bitmap_(std::move(bitmap)) {
+Win32Picture::Win32Picture(HWND window, ui::ControlLayout layout, HandlerRunner run, int dpi)
+    : Win32Static(window, std::move(layout), std::move(run)), dpi_(dpi) {
+  if (window_ != nullptr) ShowPicture();
+}
+
+void Win32Picture::OnAttach() {
+  ShowPicture();
+}
+
+void Win32Picture::ShowPicture() {
+  bitmap_ = LoadJpegResource(layout_.resource, dpi_);
   if (bitmap_) {
     SendMessageW(window_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap_.Get()));
   }
 }
 
 void Win32Picture::Rescale(int dpi, HFONT /*font*/) {
+  dpi_ = dpi;
+  if (window_ == nullptr) return;  // decoded at this DPI when it is made
   GdiObject<HBITMAP> scaled = LoadJpegResource(layout_.resource, dpi);
   if (!scaled) return;
   // The window lets go of the old bitmap before it is deleted.

@@ -2,7 +2,9 @@
 // pictures, LISTBOX, BUTTON (push, owner-drawn, radio, push-like check box,
 // group box), EDIT and msctls_progress32. Each is a child window of its form;
 // the form routes its notifications (WM_COMMAND, WM_DRAWITEM, WM_CTLCOLOR*)
-// here.
+// here. A control wholly outside its form's client area may be made without
+// a window: it keeps its state itself until the window is first needed
+// (Handle()), and the window then takes that state over.
 #pragma once
 
 #include <windows.h>
@@ -24,10 +26,24 @@ using HandlerRunner = std::function<void(const std::function<void()>& handler)>;
 // What every control window shares, seen by its form.
 class ControlWindow {
  public:
+  // window: null when the form puts the window off (PutOff).
   ControlWindow(HWND window, ui::ControlLayout layout, HandlerRunner run);
   virtual ~ControlWindow() = default;
-  HWND Handle() const { return window_; }
+  ControlWindow(const ControlWindow&) = delete;
+  ControlWindow& operator=(const ControlWindow&) = delete;
+  // The control's window, made now if it was put off.
+  HWND Handle();
+  // The window if it has been made; null while it is put off.
+  HWND Existing() const { return window_; }
   const ui::ControlLayout& Layout() const { return layout_; }
+  // The form makes the window with make once something first needs it.
+  void PutOff(std::function<void()> make) { make_ = std::move(make); }
+  // The form has made the window (from CurrentLayout): it takes over the
+  // state kept until now.
+  void Attach(HWND window);
+  // The layout with the caption, enabled and visible state the control has
+  // now: what a window made later starts from.
+  ui::ControlLayout CurrentLayout() const;
 
   // A notification code of WM_COMMAND from this control.
   virtual void OnCommand(WORD /*code*/) {}
@@ -48,6 +64,8 @@ class ControlWindow {
   bool NoFocus() const { return noFocus_; }
 
  protected:
+  // The window was made late: give it what was kept in its place.
+  virtual void OnAttach() {}
   // Subclasses the window: mouse moves, the hand cursor, no-focus controls
   // and double clicks of colour buttons pass through SubclassMessage.
   void Subclass();
@@ -64,11 +82,17 @@ class ControlWindow {
   ui::ControlLayout layout_;
   HandlerRunner run_;
   bool noFocus_ = false;
+  // The state while there is no window; the window's own once it exists.
+  bool enabled_;
+  bool visible_;
+  std::string text_;
   std::function<void()>* mouseMove_ = nullptr;  // the control's OnMouseMove, when it has one
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR id, DWORD_PTR self);
+
+  std::function<void()> make_;
 };
 
 // Enabled and visible state, the same for every kind. Setting the state a
@@ -80,13 +104,27 @@ class Win32Control : public Interface, public ControlWindow {
  public:
   using ControlWindow::ControlWindow;
   void SetEnabled(bool enabled) override {
-    if (Enabled() != enabled) EnableWindow(window_, enabled ? TRUE : FALSE);
+    if (Enabled() == enabled) return;
+    if (window_ == nullptr) {
+      enabled_ = enabled;
+    } else {
+      EnableWindow(window_, enabled ? TRUE : FALSE);
+    }
   }
-  bool Enabled() const override { return IsWindowEnabled(window_) != FALSE; }
+  bool Enabled() const override {
+    return window_ == nullptr ? enabled_ : IsWindowEnabled(window_) != FALSE;
+  }
   void SetVisible(bool visible) override {
-    if (Visible() != visible) ShowWindow(window_, visible ? SW_SHOWNA : SW_HIDE);
+    if (Visible() == visible) return;
+    if (window_ == nullptr) {
+      visible_ = visible;
+    } else {
+      ShowWindow(window_, visible ? SW_SHOWNA : SW_HIDE);
+    }
   }
-  bool Visible() const override { return (GetWindowLongW(window_, GWL_STYLE) & WS_VISIBLE) != 0; }
+  bool Visible() const override {
+    return window_ == nullptr ? visible_ : (GetWindowLongW(window_, GWL_STYLE) & WS_VISIBLE) != 0;
+  }
 };
 
 class Win32Label : public Win32Control<ui::Label> {
@@ -96,17 +134,20 @@ class Win32Label : public Win32Control<ui::Label> {
   // Only the program sets a label's text: kept here, it is read without a
   // round trip through the window (about 0.17 ms under Wine, once per
   // arrival of a device), and setting the text it has is skipped.
-  std::string Text() const override { return text_; }
+  std::string Text() const override { return labelText_; }
   void SetFontColor(TColor color) override;
   TColor FontColor() const override { return color_; }
   std::optional<TColor> TextColor() const override { return color_; }
   void Rescale(int dpi, HFONT font) override;
 
+ protected:
+  void OnAttach() override;
+
  private:
   void SizeToText();
   HFONT font_;
   TColor color_;
-  std::string text_;
+  std::string labelText_;
 };
 
 class Win32Button : public Win32Control<ui::Button> {
@@ -153,14 +194,19 @@ class Win32CheckButton : public Win32Control<ui::CheckButton> {
   bool Checked() const override;
   void OnCommand(WORD code) override;
 
+ protected:
+  void OnAttach() override;
+
  private:
   // Fires OnChecked for the buttons of the group that became checked since
   // they were last looked at.
   void NoticeChanges();
   bool IsCheckedNow() const;
+  void Check(bool checked);
 
   std::vector<Win32CheckButton*>* group_;
   bool lastChecked_ = false;
+  bool checked_ = false;  // while there is no window
 };
 
 class Win32ListBox : public Win32Control<ui::ListBox> {
@@ -178,6 +224,7 @@ class Win32ListBox : public Win32Control<ui::ListBox> {
 
  protected:
   LRESULT SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void OnAttach() override;
 
  private:
   void SetRowHeight(int dpi);
@@ -194,6 +241,10 @@ class Win32ListBox : public Win32Control<ui::ListBox> {
   // Only the program adds and removes lines: the count is kept here, not
   // asked of the window at each line the history adds (twice a line).
   int count_ = 0;
+  int dpi_;
+  // The lines and the selection while there is no window.
+  std::vector<std::string> items_;
+  int selected_ = -1;
 };
 
 class Win32Edit : public Win32Control<ui::Edit> {
@@ -217,6 +268,7 @@ class Win32Memo : public Win32Control<ui::Memo> {
 
  protected:
   LRESULT SubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void OnAttach() override;
 
  private:
   void ShowLines();
@@ -227,7 +279,7 @@ class Win32Memo : public Win32Control<ui::Memo> {
 
 class Win32ProgressBar : public Win32Control<ui::ProgressBar> {
  public:
-  using Win32Control::Win32Control;
+  Win32ProgressBar(HWND window, ui::ControlLayout layout, HandlerRunner run);
   void SetMaximum(int maximum) override;
   int Maximum() const override;
   void SetPosition(int position) override;
@@ -235,8 +287,17 @@ class Win32ProgressBar : public Win32Control<ui::ProgressBar> {
   void SetBarColor(TColor color) override;
   TColor BarColor() const override { return barColor_; }
 
+ protected:
+  void OnAttach() override;
+
  private:
+  void Prepare();
+
   TColor barColor_ = kSystemColorFlag | COLOR_HIGHLIGHT;
+  bool barColorSet_ = false;
+  // The range's end and the position while there is no window.
+  int maximum_ = 100;
+  int position_ = 0;
 };
 
 // A group box or a picture.
@@ -261,11 +322,18 @@ class Win32GroupBox : public Win32Static {
 
 class Win32Picture : public Win32Static {
  public:
-  // bitmap: the layout's picture decoded at the form's DPI.
-  Win32Picture(HWND window, ui::ControlLayout layout, HandlerRunner run, GdiObject<HBITMAP> bitmap);
+  // dpi: the form's; the picture is decoded at it once there is a window
+  // to show it (about 1.3 ms under Wine).
+  Win32Picture(HWND window, ui::ControlLayout layout, HandlerRunner run, int dpi);
   void Rescale(int dpi, HFONT font) override;
 
+ protected:
+  void OnAttach() override;
+
  private:
+  void ShowPicture();
+
+  int dpi_;
   GdiObject<HBITMAP> bitmap_;  // shown by the window, which does not own it
 };
 

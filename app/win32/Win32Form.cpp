@@ -1,12 +1,10 @@
 #include "app/win32/Win32Form.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include <utility>
 
 #include "app/win32/Dpi.h"
-#include "app/win32/JpegPicture.h"
 #include "app/win32/Utf16.h"
 #include "app/win32/Win32Timer.h"
 #include "ui/Anchors.h"
@@ -96,6 +94,10 @@ Win32Form::Win32Form(const ui::FormLayout& layout, Win32Form* owner, HandlerRunn
                   GetModuleHandleW(nullptr), this);
   // window_ is set by WM_NCCREATE, so that the messages of the creation
   // itself already reach this form.
+  RECT client{};
+  GetClientRect(window_, &client);
+  clientWidth_ = client.right;
+  clientHeight_ = client.bottom;
   const int shownAt = WindowDpi(window_);
   if (window_ != nullptr && shownAt != dpi_) {
     // Made on a monitor of another DPI than the system's (a dialog over an
@@ -192,7 +194,10 @@ LRESULT Win32Form::Message(UINT message, WPARAM wParam, LPARAM lParam) {
       if (LOWORD(wParam) != WA_INACTIVE && OnActivate) run_(OnActivate);
       break;
     case WM_SIZE:
-      ApplyAnchors(LOWORD(lParam), HIWORD(lParam));
+      clientWidth_ = LOWORD(lParam);
+      clientHeight_ = HIWORD(lParam);
+      ApplyAnchors(clientWidth_, clientHeight_);
+      MakeThoseNowInside();
       return 0;
     case WM_DPICHANGED:
       // Moved to a monitor of another DPI (per-monitor awareness): the
@@ -255,12 +260,85 @@ HWND Win32Form::MakeChild(const wchar_t* windowClass, const ui::ControlLayout& l
   return child;
 }
 
+bool Win32Form::WhollyOutside(const ui::ControlLayout& layout) const {
+  // One anchored to the right or bottom moves with those edges: made at once.
+  if (layout.anchors != (ui::kAnchorLeft | ui::kAnchorTop)) return false;
+  const RECT r = Scaled(layout.bounds);
+  // One sized to its content has its size only once made; where it starts
+  // can still put it beyond the right or bottom edge.
+  if (layout.sizeToContent) return r.left >= clientWidth_ || r.top >= clientHeight_;
+  return r.right <= 0 || r.bottom <= 0 || r.left >= clientWidth_ || r.top >= clientHeight_;
+}
+
+HWND Win32Form::MakeOrPutOff(const Recipe& recipe, const ui::ControlLayout& layout) {
+  if (recipe.box != nullptr) {
+    if (recipe.box->Existing() == nullptr) return nullptr;
+    return MakeChild(recipe.windowClass, layout, recipe.style, recipe.exStyle,
+                     recipe.box->Existing());
+  }
+  if (WhollyOutside(layout)) return nullptr;
+  return MakeChild(recipe.windowClass, layout, recipe.style, recipe.exStyle);
+}
+
 template <typename Control>
-Control& Win32Form::Keep(std::unique_ptr<Control> control) {
+Control& Win32Form::Keep(std::unique_ptr<Control> control, const Recipe& recipe) {
   Control& kept = *control;
-  byWindow_[kept.Handle()] = &kept;
+  if (HWND window = kept.Existing()) {
+    byWindow_[window] = &kept;
+  } else {
+    // Put off, or refused by the system: either way it keeps its state and
+    // its window is tried again when first needed.
+    putOff_.emplace(&kept, recipe);
+    kept.PutOff([this, &kept] { MakePutOff(kept); });
+  }
   controls_.push_back(std::move(control));
   return kept;
+}
+
+void Win32Form::MakePutOff(ControlWindow& control) {
+  const auto it = putOff_.find(&control);
+  if (it == putOff_.end()) return;
+  const Recipe recipe = it->second;
+  if (recipe.box != nullptr && recipe.box->Existing() == nullptr) {
+    // The box makes its buttons in their order, which is their radio group's.
+    MakePutOff(*recipe.box);
+    return;
+  }
+  putOff_.erase(it);
+  HWND parent = recipe.box != nullptr ? recipe.box->Existing() : window_;
+  HWND window =
+      MakeChild(recipe.windowClass, control.CurrentLayout(), recipe.style, recipe.exStyle, parent);
+  if (window == nullptr) {
+    // Not made: it keeps its state, and the next need tries again.
+    putOff_.emplace(&control, recipe);
+    control.PutOff([this, &control] { MakePutOff(control); });
+    return;
+  }
+  if (recipe.box == nullptr) {
+    // In the place among its siblings it would have had if made at once:
+    // behind the form's last window made before it (the tab order).
+    HWND after = HWND_TOP;
+    for (const auto& other : controls_) {
+      if (other.get() == &control) break;
+      HWND made = other->Existing();
+      if (made != nullptr && GetParent(made) == window_) after = made;
+    }
+    SetWindowPos(window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  byWindow_[window] = &control;
+  control.Attach(window);
+  if (auto* box = dynamic_cast<Win32GroupBox*>(&control)) {
+    for (Win32CheckButton* button : box->buttons) MakePutOff(*button);
+  }
+}
+
+void Win32Form::MakeThoseNowInside() {
+  if (putOff_.empty()) return;
+  for (const auto& control : controls_) {
+    const auto it = putOff_.find(control.get());
+    if (it == putOff_.end() || it->second.box != nullptr) continue;
+    if (!WhollyOutside(control->Layout())) control->Handle();
+  }
 }
 
 ui::Label& Win32Form::AddLabel(const ui::ControlLayout& layout) {
@@ -268,82 +346,89 @@ ui::Label& Win32Form::AddLabel(const ui::ControlLayout& layout) {
   if (layout.centerVertically) style |= SS_CENTERIMAGE;
   ui::ControlLayout label = layout;
   label.tabStop = false;
-  HWND window = MakeChild(L"STATIC", label, style);
-  return Keep(std::make_unique<Win32Label>(window, label, run_, FontFor(layout)));
+  const Recipe recipe{L"STATIC", style};
+  HWND window = MakeOrPutOff(recipe, label);
+  return Keep(std::make_unique<Win32Label>(window, label, run_, FontFor(layout)), recipe);
 }
 
 ui::Button& Win32Form::AddButton(const ui::ControlLayout& layout) {
-  HWND window = MakeChild(L"BUTTON", layout, BS_PUSHBUTTON);
-  return Keep(std::make_unique<Win32Button>(window, layout, run_));
+  const Recipe recipe{L"BUTTON", BS_PUSHBUTTON};
+  HWND window = MakeOrPutOff(recipe, layout);
+  return Keep(std::make_unique<Win32Button>(window, layout, run_), recipe);
 }
 
 ui::ColorButton& Win32Form::AddColorButton(const ui::ControlLayout& layout) {
-  HWND window = MakeChild(L"BUTTON", layout, BS_OWNERDRAW);
-  return Keep(std::make_unique<Win32ColorButton>(window, layout, run_, FontFor(layout), dpi_));
+  const Recipe recipe{L"BUTTON", BS_OWNERDRAW};
+  HWND window = MakeOrPutOff(recipe, layout);
+  return Keep(std::make_unique<Win32ColorButton>(window, layout, run_, FontFor(layout), dpi_),
+              recipe);
 }
 
 ui::Static& Win32Form::AddGroupBox(const ui::ControlLayout& layout) {
   ui::ControlLayout group = layout;
   group.tabStop = false;
   // It ends the radio group before it and parents its own buttons.
-  HWND window = MakeChild(L"BUTTON", group, BS_GROUPBOX | WS_GROUP | WS_CLIPCHILDREN);
-  return Keep(std::make_unique<Win32GroupBox>(window, group, run_, window_));
+  const Recipe recipe{L"BUTTON", BS_GROUPBOX | WS_GROUP | WS_CLIPCHILDREN};
+  HWND window = MakeOrPutOff(recipe, group);
+  return Keep(std::make_unique<Win32GroupBox>(window, group, run_, window_), recipe);
 }
 
 ui::CheckButton& Win32Form::AddRadioButton(const ui::ControlLayout& layout, ui::Static& group) {
   auto* box = dynamic_cast<Win32GroupBox*>(&group);
   if (box == nullptr) {
-    HWND window = MakeChild(L"BUTTON", layout, BS_AUTORADIOBUTTON | WS_GROUP);
-    return Keep(std::make_unique<Win32CheckButton>(window, layout, run_, nullptr));
+    const Recipe recipe{L"BUTTON", BS_AUTORADIOBUTTON | WS_GROUP};
+    HWND window = MakeOrPutOff(recipe, layout);
+    return Keep(std::make_unique<Win32CheckButton>(window, layout, run_, nullptr), recipe);
   }
   // The first of a group box starts its radio group; the buttons of one box
   // exclude each other and no others.
   const DWORD first = box->buttons.empty() ? WS_GROUP : 0;
-  HWND window = MakeChild(L"BUTTON", layout, BS_AUTORADIOBUTTON | first, 0, box->Handle());
-  return Keep(std::make_unique<Win32CheckButton>(window, layout, run_, &box->buttons));
+  const Recipe recipe{L"BUTTON", BS_AUTORADIOBUTTON | first, 0, box};
+  HWND window = MakeOrPutOff(recipe, layout);
+  return Keep(std::make_unique<Win32CheckButton>(window, layout, run_, &box->buttons), recipe);
 }
 
 ui::CheckButton& Win32Form::AddSpeedButton(const ui::ControlLayout& layout) {
-  HWND window = MakeChild(L"BUTTON", layout, BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_GROUP);
-  return Keep(std::make_unique<Win32CheckButton>(window, layout, run_, nullptr));
+  const Recipe recipe{L"BUTTON", BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_GROUP};
+  HWND window = MakeOrPutOff(recipe, layout);
+  return Keep(std::make_unique<Win32CheckButton>(window, layout, run_, nullptr), recipe);
 }
 
 ui::ListBox& Win32Form::AddListBox(const ui::ControlLayout& layout) {
-  HWND window = MakeChild(L"LISTBOX", layout, LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL,
-                          WS_EX_CLIENTEDGE);
-  return Keep(std::make_unique<Win32ListBox>(window, layout, run_, dpi_));
+  const Recipe recipe{L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE};
+  HWND window = MakeOrPutOff(recipe, layout);
+  return Keep(std::make_unique<Win32ListBox>(window, layout, run_, dpi_), recipe);
 }
 
 ui::Edit& Win32Form::AddEdit(const ui::ControlLayout& layout) {
-  HWND window = MakeChild(L"EDIT", layout, ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
-  return Keep(std::make_unique<Win32Edit>(window, layout, run_));
+  const Recipe recipe{L"EDIT", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+  HWND window = MakeOrPutOff(recipe, layout);
+  return Keep(std::make_unique<Win32Edit>(window, layout, run_), recipe);
 }
 
 ui::Memo& Win32Form::AddMemo(const ui::ControlLayout& layout) {
   // No wrapping: one line of the text is one line of the memo.
-  HWND window = MakeChild(L"EDIT", layout,
-                          ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL,
-                          WS_EX_CLIENTEDGE);
-  return Keep(std::make_unique<Win32Memo>(window, layout, run_));
+  const Recipe recipe{L"EDIT",
+                      ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL,
+                      WS_EX_CLIENTEDGE};
+  HWND window = MakeOrPutOff(recipe, layout);
+  return Keep(std::make_unique<Win32Memo>(window, layout, run_), recipe);
 }
 
 ui::ProgressBar& Win32Form::AddProgressBar(const ui::ControlLayout& layout) {
   // One continuous bar, as Qt's, rather than the classic blocks.
-  HWND window = MakeChild(PROGRESS_CLASSW, layout, PBS_SMOOTH);
-  // A themed bar ignores its bar colour; without a theme class (no class
-  // is named " ") it is drawn the classic way, in the bar colour.
-  SetWindowTheme(window, L" ", L" ");
-  SendMessageW(window, PBM_SETRANGE32, 0, 100);
-  return Keep(std::make_unique<Win32ProgressBar>(window, layout, run_));
+  const Recipe recipe{PROGRESS_CLASSW, PBS_SMOOTH};
+  HWND window = MakeOrPutOff(recipe, layout);
+  return Keep(std::make_unique<Win32ProgressBar>(window, layout, run_), recipe);
 }
 
 ui::Static& Win32Form::AddPicture(const ui::ControlLayout& layout) {
   ui::ControlLayout picture = layout;
   picture.tabStop = false;
   // SS_BITMAP sizes the control to its bitmap.
-  HWND window = MakeChild(L"STATIC", picture, SS_BITMAP);
-  return Keep(std::make_unique<Win32Picture>(window, picture, run_,
-                                             LoadJpegResource(layout.resource, dpi_)));
+  const Recipe recipe{L"STATIC", SS_BITMAP};
+  HWND window = MakeOrPutOff(recipe, picture);
+  return Keep(std::make_unique<Win32Picture>(window, picture, run_, dpi_), recipe);
 }
 
 ui::Timer& Win32Form::AddTimer(std::chrono::milliseconds interval) {
@@ -356,7 +441,11 @@ void Win32Form::FinishCreation() {
   const int clientWidth = Scale(layout_.clientWidth);
   const int clientHeight = Scale(layout_.clientHeight);
   for (const auto& control : controls_) {
-    HWND window = control->Handle();
+    HWND window = control->Existing();
+    if (window == nullptr) {
+      control->SetNoFocus();  // put off, so wholly outside; made without a tab stop
+      continue;
+    }
     RECT placed{};
     GetWindowRect(window, &placed);
     MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&placed), 2);
@@ -397,7 +486,7 @@ void Win32Form::ApplyAnchors(int clientWidth, int clientHeight) {
   for (const auto& control : controls_) {
     const ui::ControlLayout& layout = control->Layout();
     if (!ui::FollowsResize(layout.anchors)) continue;
-    if (GetParent(control->Handle()) != window_) continue;
+    if (control->Existing() == nullptr || GetParent(control->Existing()) != window_) continue;
     const RECT designed = Scaled(layout.bounds);
     const ui::Rect placed =
         ui::AnchoredBounds({designed.left, designed.top, designed.right - designed.left,
@@ -439,9 +528,11 @@ void Win32Form::Rescale(int dpi, const RECT* suggested) {
   fonts_.clear();
   for (const auto& control : controls_) {
     const ui::ControlLayout& layout = control->Layout();
-    const RECT r = Scaled(layout.bounds);
-    SetWindowPos(control->Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (HWND window = control->Existing()) {
+      const RECT r = Scaled(layout.bounds);
+      SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     control->Rescale(dpi_, FontFor(layout));
   }
   if (suggested != nullptr) {
@@ -459,7 +550,10 @@ void Win32Form::Rescale(int dpi, const RECT* suggested) {
 
 HWND Win32Form::HandleOf(const ui::Control& control) const {
   const auto* window = dynamic_cast<const ControlWindow*>(&control);
-  return window != nullptr ? window->Handle() : nullptr;
+  for (const auto& kept : controls_) {
+    if (kept.get() == window) return kept->Handle();
+  }
+  return nullptr;
 }
 
 }  // namespace win32

@@ -1,7 +1,10 @@
 // A window of the Win32 front end: a top-level window whose client area has
 // the form's size, with the form's controls as child windows at the form's
 // coordinates. Controls outside the client area exist and work; the window
-// clips them.
+// clips them. One wholly outside it gets its window only when something
+// first needs it (its handle, a click, a client area grown over it): the
+// window tests and screenshots read those controls, nobody sees them, and
+// making their windows was most of the window's start under Wine.
 #pragma once
 
 #include <windows.h>
@@ -55,7 +58,8 @@ class Win32Form : public ui::Form {
   // activation back.
   void SetModalOwnerDisabled(bool disabled) { modalOwnerDisabled_ = disabled; }
 
-  // The window behind a control of this form (Windows-only tests, screenshots).
+  // The window behind a control of this form (Windows-only tests, screenshots),
+  // made now if it was put off.
   HWND HandleOf(const ui::Control& control) const;
   // Every control of the form, in the order they were added.
   const std::vector<std::unique_ptr<ControlWindow>>& Controls() const { return controls_; }
@@ -73,14 +77,31 @@ class Win32Form : public ui::Form {
   LRESULT Message(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT ControlColor(HDC dc, HWND control);
 
+  // How to make a control's window: its class and styles, and the group box
+  // that parents it, if any.
+  struct Recipe {
+    const wchar_t* windowClass;
+    DWORD style;
+    DWORD exStyle = 0;
+    Win32GroupBox* box = nullptr;
+  };
   HWND MakeChild(const wchar_t* windowClass, const ui::ControlLayout& layout, DWORD style,
                  DWORD exStyle = 0, HWND parent = nullptr);
+  // The control's window, or null when it is put off: wholly outside the
+  // client area (or in a group box that is put off).
+  HWND MakeOrPutOff(const Recipe& recipe, const ui::ControlLayout& layout);
+  bool WhollyOutside(const ui::ControlLayout& layout) const;
+  // Makes a put-off control's window, in its place among its siblings, and
+  // a group box's buttons with it.
+  void MakePutOff(ControlWindow& control);
+  // Makes the put-off controls that the client area now reaches.
+  void MakeThoseNowInside();
   HFONT FontFor(const ui::ControlLayout& layout);
   // Whether a control of that layout, in the parent window given (null:
   // the form), lies outside the client area as the layout places it.
   bool OutsideClient(const ui::ControlLayout& layout, HWND parent) const;
   template <typename Control>
-  Control& Keep(std::unique_ptr<Control> control);
+  Control& Keep(std::unique_ptr<Control> control, const Recipe& recipe);
   ControlWindow* ControlOf(HWND window) const;
   void ApplyAnchors(int clientWidth, int clientHeight);
   // Gives the window that client size (in pixels) within its present frame.
@@ -100,6 +121,10 @@ class Win32Form : public ui::Form {
   GdiObject<HBRUSH> background_;
   std::vector<std::unique_ptr<ControlWindow>> controls_;
   std::unordered_map<HWND, ControlWindow*> byWindow_;
+  std::unordered_map<const ControlWindow*, Recipe> putOff_;
+  // The client area's size in pixels, as the last WM_SIZE gave it.
+  int clientWidth_ = 0;
+  int clientHeight_ = 0;
   std::vector<std::unique_ptr<Win32Timer>> timers_;
   HWND window_ = nullptr;
 };

@@ -355,6 +355,100 @@ TEST(Win32Form, ControlsOutsideTheClientAreaTakeNoTabStopAndNoFocus) {
   EXPECT_TRUE(IsWindowVisible(w.Handle(inside)));
 }
 
+BOOL CALLBACK CountWindow(HWND /*window*/, LPARAM counted) {
+  ++*reinterpret_cast<int*>(counted);
+  return TRUE;
+}
+
+// Every window below parent, its children's children too.
+int ChildWindows(HWND parent) {
+  int count = 0;
+  EnumChildWindows(parent, &CountWindow, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[64] = {};
+  GetWindowTextW(window, text, 64);
+  return text;
+}
+
+TEST(Win32Form, ControlsWhollyOutsideTheClientAreaGetTheirWindowsWhenFirstNeeded) {
+  Window w;
+  HWND form = w.Form().Handle();
+  ui::Button& inside = w.Form().AddButton(Control("Inside", {10, 10, 75, 25}, "In"));
+  ui::Label& label = w.Form().AddLabel(Control("Label1", {400, 10, 50, 13}, "ReportID"));
+  ui::ListBox& list = w.Form().AddListBox(Control("List", {400, 40, 100, 60}));
+  ui::Static& box = w.Form().AddGroupBox(Control("Box", {10, 400, 257, 33}));
+  ui::CheckButton& first = w.Form().AddRadioButton(Control("R1", {16, 8, 113, 17}, "A"), box);
+  ui::CheckButton& second = w.Form().AddRadioButton(Control("R2", {136, 8, 113, 17}, "B"), box);
+  ui::ControlLayout growLayout = Control("Grow", {390, 10, 75, 25}, "Grow");
+  ui::Button& grow = w.Form().AddButton(growLayout);
+  ui::ControlLayout pictureLayout = Control("Image1", {504, 8, 296, 96});
+  pictureLayout.sizeToContent = true;
+  pictureLayout.resource = "Image1.jpg";
+  w.Form().AddPicture(pictureLayout);
+  ui::ProgressBar& bar = w.Form().AddProgressBar(Control("Bar", {472, 536, 313, 33}));
+  EXPECT_EQ(ChildWindows(form), 1);
+
+  // Their state is kept and read back without a window.
+  label.SetText("Later");
+  label.SetEnabled(false);
+  for (const char* item : {"one", "two", "three"}) list.Add(item);
+  list.SetItemIndex(1);
+  second.SetChecked(true);
+  bar.SetMaximum(200);
+  bar.SetPosition(300);  // past the end: at it
+  w.Form().FinishCreation();
+  w.Form().Show();
+  EXPECT_EQ(label.Text(), "Later");
+  EXPECT_FALSE(label.Enabled());
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Item(2), "three");
+  EXPECT_EQ(list.ItemIndex(), 1);
+  EXPECT_TRUE(second.Checked());
+  EXPECT_FALSE(first.Checked());
+  EXPECT_EQ(bar.Position(), 200);
+  EXPECT_EQ(ChildWindows(form), 1);
+  EXPECT_NE(w.Handle(inside), nullptr);
+
+  // Made, each window has it all.
+  HWND labelWindow = w.Handle(label);
+  EXPECT_EQ(TextOf(labelWindow), L"Later");
+  EXPECT_FALSE(IsWindowEnabled(labelWindow));
+  HWND listWindow = w.Handle(list);
+  EXPECT_EQ(SendMessageW(listWindow, LB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(listWindow, LB_GETCURSEL, 0, 0), 1);
+  wchar_t item[16] = {};
+  SendMessageW(listWindow, LB_GETTEXT, 2, reinterpret_cast<LPARAM>(item));
+  EXPECT_STREQ(item, L"three");
+  EXPECT_EQ(SendMessageW(w.Handle(bar), PBM_GETPOS, 0, 0), 200);
+  EXPECT_EQ(SendMessageW(w.Handle(bar), PBM_GETRANGE, FALSE, 0), 200);
+  // The box comes with its buttons, as one radio group, without tab stops.
+  HWND secondWindow = w.Handle(second);
+  EXPECT_EQ(GetParent(secondWindow), w.Handle(box));
+  EXPECT_EQ(SendMessageW(secondWindow, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(w.Handle(first), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_FALSE(GetWindowLongW(secondWindow, GWL_STYLE) & WS_TABSTOP);
+  testsupport::Click(first);
+  EXPECT_TRUE(first.Checked());
+  EXPECT_FALSE(second.Checked());
+  // In the tab order where it would have been made at once: after the list.
+  EXPECT_EQ(GetWindow(listWindow, GW_HWNDPREV), labelWindow);
+  EXPECT_EQ(GetWindow(labelWindow, GW_HWNDPREV), w.Handle(inside));
+  EXPECT_EQ(GetWindow(w.Handle(box), GW_HWNDPREV), listWindow);
+  EXPECT_EQ(GetWindow(w.Handle(box), GW_HWNDNEXT), w.Handle(bar));
+
+  // A client area grown over a control makes it, where the form puts it.
+  EXPECT_EQ(FindWindowExW(form, nullptr, L"BUTTON", L"Grow"), nullptr);
+  testsupport::SetClientSize(w.Form(), 420, 320);
+  HWND grown = FindWindowExW(form, nullptr, L"BUTTON", L"Grow");
+  ASSERT_NE(grown, nullptr);
+  EXPECT_EQ(w.Handle(grow), grown);
+  EXPECT_EQ(w.Placed(grow).left, 390);
+  EXPECT_EQ(ChildWindows(form), 8);  // the picture still lies beyond the edge
+}
+
 TEST(Win32Form, TimersTickOnTheMessageLoopAndKeepTheirPeriodWhenEnabledAgain) {
   Window w;
   ui::Timer& timer = w.Form().AddTimer(100ms);

@@ -13,8 +13,9 @@
 namespace testsupport {
 namespace {
 
-HWND WindowOf(const ui::Control& control) {
-  const auto* window = dynamic_cast<const win32::ControlWindow*>(&control);
+// Asking for the window makes it, for a control that put it off.
+HWND WindowOf(ui::Control& control) {
+  auto* window = dynamic_cast<win32::ControlWindow*>(&control);
   if (window == nullptr) throw std::logic_error("the control was not made by the Win32 toolkit");
   return window->Handle();
 }
