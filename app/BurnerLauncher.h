@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "keyboard/FirmwareLocation.h"
+
 struct LaunchResult {
   bool started = false;
   std::string error;  // why the program could not be started
@@ -18,9 +20,5 @@ class BurnerLauncher {
   virtual LaunchResult Launch(const std::string& program, const std::string& argument) = 0;
 };
 
-// The burner's file name on this platform.
-std::string BurnerProgramName();
-
-// The firmware file that kbupdate hands to the burner: "USBKeyboard.MTP" in
-// the given directory (kbupdate's own).
-std::string FirmwarePathIn(const std::string& directory);
+using keyboard::BurnerProgramName;
+using keyboard::FirmwarePathIn;

@@ -1,28 +1,14 @@
 #include "app/DevReader.h"
 
-#include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "app/SystemErrorText.h"
-#include "base/HexText.h"
-#include "hid/platform/HidBackend.h"
 #include "isp/FirmwareFile.h"
+#include "keyboard/CommandReport.h"
+#include "keyboard/KeyboardIdentity.h"
 #include "ui/HandlerGuard.h"
-
-namespace {
-
-constexpr std::uint8_t kCommandReportId = 9;
-// Report id plus 64 bytes; a device that declares a longer output report
-// gets a zero-filled report of its own length.
-constexpr std::size_t kCommandReportSize = 65;
-constexpr std::uint8_t kUpdateCode = 0x84;
-constexpr std::uint8_t kUpdateArgument = 0x57;
-
-constexpr std::string_view kBootLoaderId = "Device VID=04D9 PID=8022";
-constexpr std::string_view kKeyboardId = "Device VID=2C7A PID=5B1D";
-
-}  // namespace
 
 TbootloaderFORM::TbootloaderFORM(ui::Toolkit& toolkit, std::unique_ptr<BurnerLauncher> launcher)
     : toolkit_(toolkit),
@@ -50,18 +36,16 @@ hid::THidDevice* TbootloaderFORM::DeviceOfEntry(int index) const {
 }
 
 std::string TbootloaderFORM::DeviceIdText(const hid::THidDevice& device) {
-  return "Device VID=" + UpperHex(device.Attributes().VendorID, 4) +
-         " PID=" + UpperHex(device.Attributes().ProductID, 4);
+  return keyboard::DeviceIdText(device.Attributes().VendorID, device.Attributes().ProductID);
 }
 
 std::string TbootloaderFORM::DeviceVersionText(const hid::THidDevice& device) {
-  return " VER=" + UpperHex(device.Attributes().VersionNumber, 4);
+  return keyboard::DeviceVersionText(device.Attributes().VersionNumber);
 }
 
 std::string TbootloaderFORM::CommandLogLine(std::uint8_t reportId, std::uint8_t code,
                                             std::uint8_t argument, std::string_view suffix) {
-  return "W --> " + UpperHex(reportId, 2) + ' ' + UpperHex(code, 2) + ' ' + UpperHex(argument, 2) +
-         ' ' + std::string(suffix);
+  return keyboard::CommandLogLine(reportId, code, argument, suffix);
 }
 
 std::function<void()> TbootloaderFORM::Guarded(std::function<void()> handler) {
@@ -112,18 +96,17 @@ void TbootloaderFORM::BindEvents() {
   // A radio button's click is its becoming the checked one of its pair.
   struct LockCommand {
     ui::CheckButton* button;
-    std::uint8_t code;
-    std::uint8_t argument;
-    const char* suffix;
+    keyboard::Command command;
   };
   const LockCommand commands[] = {
-      {RadioButton1, 0x54, 0x01, " (Fn Unlock)"},   {RadioButton2, 0x54, 0x02, " (Fn Lock)"},
-      {RadioButton3, 0x64, 0x01, " (Mute Unlock)"}, {RadioButton4, 0x64, 0x02, " (Mute Lock)"},
-      {RadioButton5, 0x74, 0x01, " (Mic Unlock)"},  {RadioButton6, 0x74, 0x02, " (Mic Lock)"},
+      {RadioButton1, keyboard::kFnUnlock},   {RadioButton2, keyboard::kFnLock},
+      {RadioButton3, keyboard::kMuteUnlock}, {RadioButton4, keyboard::kMuteLock},
+      {RadioButton5, keyboard::kMicUnlock},  {RadioButton6, keyboard::kMicLock},
   };
-  for (const LockCommand& command : commands) {
-    command.button->OnChecked =
-        Guarded([this, command] { SendCommand(command.code, command.argument, command.suffix); });
+  for (const LockCommand& lock : commands) {
+    lock.button->OnChecked = Guarded([this, command = lock.command] {
+      SendCommand(command.code, command.argument, command.logSuffix);
+    });
   }
 }
 
@@ -164,9 +147,10 @@ void TbootloaderFORM::HidCtlDeviceChange(hid::THidDeviceController* /*Sender*/) 
 
 bool TbootloaderFORM::HidCtlEnumerate(hid::THidDevice* HidDev, std::int32_t Idx) {
   hid::THidDevice* const device = HidDev;
-  const std::string id = DeviceIdText(*device);
+  const keyboard::DeviceKind kind =
+      keyboard::KindOf(device->Attributes().VendorID, device->Attributes().ProductID);
 
-  if (id == kBootLoaderId) {
+  if (kind == keyboard::DeviceKind::kBootLoader) {
     Button1->SetEnabled(true);
     Button2->SetEnabled(false);
     DisableUpdateButton();
@@ -176,7 +160,7 @@ bool TbootloaderFORM::HidCtlEnumerate(hid::THidDevice* HidDev, std::int32_t Idx)
     Button1->SetEnabled(false);
   }
 
-  if (id == kKeyboardId) {
+  if (kind == keyboard::DeviceKind::kKeyboard) {
     Label5->SetText("Keyboard Enable");
     Label5->SetFontColor(clGreen);
     Label4->SetText("KB Firmware " + DeviceVersionText(*device));
@@ -254,19 +238,9 @@ void TbootloaderFORM::DevListBoxClick() {
 
 bool TbootloaderFORM::WriteCommand(hid::THidDevice& device, std::uint8_t code,
                                    std::uint8_t argument) {
-  hid::HIDP_CAPS caps{};
-  device.GetCapabilities(caps);
-  const std::size_t length = caps.OutputReportByteLength;
-  std::vector<std::uint8_t> report(std::max(length, kCommandReportSize), 0);
-  report[0] = kCommandReportId;
-  report[1] = code;
-  report[2] = argument;
-  std::uint32_t written = 0;
-  if (device.WriteOutputReport(report.data(), static_cast<std::int32_t>(length), written)) {
-    return true;
-  }
-  lastWriteError_ = hidplatform::CurrentBackend().LastError();
-  return false;
+  const std::optional<std::uint32_t> error = keyboard::WriteCommand(device, code, argument);
+  if (error) lastWriteError_ = *error;
+  return !error;
 }
 
 void TbootloaderFORM::SendCommand(std::uint8_t code, std::uint8_t argument,
@@ -278,11 +252,12 @@ void TbootloaderFORM::SendCommand(std::uint8_t code, std::uint8_t argument,
     currentDevice_ = entry.device.get();
     WriteCommand(*currentDevice_, code, argument);
   }
-  AddHistoryLine(CommandLogLine(kCommandReportId, code, argument, suffix));
+  AddHistoryLine(CommandLogLine(keyboard::kCommandReportId, code, argument, suffix));
 }
 
 void TbootloaderFORM::Button5Click() {
-  SendCommand(0x95, 0x7E, "");
+  SendCommand(keyboard::kTouchpadVersion.code, keyboard::kTouchpadVersion.argument,
+              keyboard::kTouchpadVersion.logSuffix);
   Label2->SetText("Check Touchpad FW Version");
 }
 
@@ -305,7 +280,9 @@ void TbootloaderFORM::ColorBtn1Click() {
     if (!entry.device) continue;
     currentDevice_ = entry.device.get();
     ++attempted;
-    if (WriteCommand(*currentDevice_, kUpdateCode, kUpdateArgument)) ++delivered;
+    if (WriteCommand(*currentDevice_, keyboard::kUpdate.code, keyboard::kUpdate.argument)) {
+      ++delivered;
+    }
     updateFlag_ = "OK";
     Label3->SetText("Ready Update");
     HistoryListBox->Clear();
@@ -316,8 +293,7 @@ void TbootloaderFORM::ColorBtn1Click() {
     Timer3->SetEnabled(false);
     currentDevice_->SetDataHandler(hid::THidDataEvent());
   }
-  AddHistoryLine(
-      CommandLogLine(kCommandReportId, kUpdateCode, kUpdateArgument, " (Please Re-plug USB)"));
+  AddHistoryLine(keyboard::CommandLogLine(keyboard::kUpdate));
   // Not one interface took the command: say so, or the user waits for a
   // re-plug that never comes.
   if (attempted > 0 && delivered == 0) {

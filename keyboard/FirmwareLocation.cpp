@@ -1,4 +1,6 @@
-#include "app/BurnerLauncher.h"
+#include "keyboard/FirmwareLocation.h"
+
+namespace keyboard {
 
 std::string BurnerProgramName() {
 #ifdef _WIN32
@@ -21,3 +23,5 @@ std::string FirmwarePathIn(const std::string& directory) {
   if (!path.empty() && !endsWithSeparator) path += kSeparator;
   return path + "USBKeyboard.MTP";
 }
+
+}  // namespace keyboard
