@@ -32,9 +32,11 @@ set(CPACK_COMPONENT_PRODUCT_DESCRIPTION
 kbupdate shows the keyboard (2C7A:5B1D) and its firmware version and, on
 'Update', restarts it into its boot loader (04D9:8022); mcuprog then burns
 the firmware file USBKeyboard.MTP from /usr/lib/kbupdate into it. The
-package also holds mtptool, which makes and checks .MTP files, hidlist,
-which lists the HID interfaces the programs see, and a udev rule that gives
-the user at the seat and the group plugdev access to the two devices.")
+package also holds kbctl, which lists the keyboards and sets their Fn, mute
+and microphone locks from a terminal, mtptool, which makes and checks .MTP
+files, hidlist, which lists the HID interfaces the programs see, and a udev
+rule that gives the user at the seat and the group plugdev access to the two
+devices.")
 set(CPACK_DEBIAN_PRODUCT_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_LIST_DIR}/debian/postinst ${CMAKE_CURRENT_LIST_DIR}/debian/postrm)
 

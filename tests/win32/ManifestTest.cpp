@@ -45,11 +45,10 @@ TEST(Manifest, EveryProgramRunsAsInvokerDpiAwareAndTheWindowsWithCommonControls6
   directory.resize(directory.find_last_of(L'\\') + 1);
   // The programs beside this one; the window tests stand for every program
   // that makes the window (they share kbupdate's resources).
-  const std::pair<std::string, bool> programs[] = {{"kbupdate.exe", true},
-                                                   {"win32_window_tests.exe", true},
-                                                   {"mcuprog.exe", false},
-                                                   {"hidlist.exe", false},
-                                                   {"mtptool.exe", false}};
+  const std::pair<std::string, bool> programs[] = {
+      {"kbupdate.exe", true}, {"win32_window_tests.exe", true},
+      {"mcuprog.exe", false}, {"hidlist.exe", false},
+      {"kbctl.exe", false},   {"mtptool.exe", false}};
   for (const auto& [file, window] : programs) {
     SCOPED_TRACE(file);
     const std::wstring path = directory + std::wstring(file.begin(), file.end());
