@@ -9,7 +9,7 @@
 #include "base/ConsoleOutput.h"
 #include "base/ProgramArguments.h"
 #include "base/TextEncoding.h"
-#include "isp/IspDll.h"
+#include "isp/BurnSequence.h"
 #include "version/StandardOptions.h"
 
 #if defined(_WIN32)
@@ -37,21 +37,6 @@ int WaitAndFail() {
   Say("\nhit Enter key to end \n");
   std::getchar();  // returns at once at the end of input
   return 1;
-}
-
-// Prints the progress of the step that just ran until it reaches 100.
-void PollProgress() {
-  std::int32_t percent = 0;
-  do {
-    percent = GetTransProgress();
-    Say("%d%% ", static_cast<int>(percent));
-  } while (percent < 100);
-  Say("\n");
-}
-
-int FailStep() {
-  Say(" ---->NG\n");
-  return WaitAndFail();
 }
 
 constexpr const char* kUsage =
@@ -86,64 +71,83 @@ int main(int argc, char** argv) {
   if (arguments.size() > 1) fileName = arguments[1];
   Say("You have filename: %s\n", fileName.c_str());
 
-  if (ConnectToBootloader() == -1) {
-    Say("fail connect to keyboard, please plugin to USB port\n");
-    return WaitAndFail();
-  }
-  Say("connect to USB keyboard ok\n");
-
   // The name's bytes as they are, also when they are not UTF-8: LoadFile
   // turns the UTF-16 back into the same bytes.
   const std::u16string wideName = hidplatform::FileNameToUtf16(fileName);
-  const std::uint8_t* program = nullptr;
-  const std::uint8_t* option = nullptr;
-  const std::uint8_t* third = nullptr;
-  std::uint32_t programSize = 0;
-  std::uint32_t optionSize = 0;
-  std::uint32_t thirdSize = 0;
 #if defined(_WIN32)
   const auto* libraryName = reinterpret_cast<const wchar_t*>(wideName.c_str());
 #else
   const char16_t* libraryName = wideName.c_str();
 #endif
-  if (LoadFile(libraryName, &program, &programSize, &option, &optionSize, &third, &thirdSize) ==
-      -1) {
-    Say("fail loadfile %s\n", fileName.c_str());
-    Say("\ncommand usage: mcuprog  (load 'burn.mtp' as default file)\n");
-    Say("\ncommand usage: mcuprog filename.mtp   (load 'filename.mtp' to burnin)\n");
+  using isp::BurnStage;
+  isp::BurnHooks hooks;
+  hooks.begin = [](BurnStage stage) {
+    switch (stage) {
+      case BurnStage::kErase:
+        Say(" erase page0~239  total 240 pages Code\n");
+        break;
+      case BurnStage::kProgram:
+        Say(" program page0~239  total 240 pages Code\n");
+        break;
+      case BurnStage::kVerify:
+        Say(" veryfy from page0~239  total 240 pages Code\n");
+        break;
+      case BurnStage::kStart:
+        Say(" MCU start at the user firmware\n");
+        return;
+      default:
+        return;
+    }
+    Say("  processing...");
+  };
+  // The line of per cent values ends with the one that reached 100.
+  hooks.progress = [](BurnStage, int percent) {
+    Say("%d%% ", percent);
+    if (percent >= 100) Say("\n");
+  };
+  hooks.loaded = [](std::uint32_t programSize, std::uint32_t optionSize) {
+    Say("loadfile ok\n");
+    Say("ProgramSize=%d   OptionSize=%d\n", static_cast<int>(programSize & 0xFFFFU),
+        static_cast<int>(optionSize & 0xFFFFU));
+  };
+  hooks.done = [](BurnStage stage) {
+    switch (stage) {
+      case BurnStage::kConnect:
+        Say("connect to USB keyboard ok\n");
+        break;
+      case BurnStage::kErase:
+      case BurnStage::kProgram:
+        Say(" --->ok\n");
+        break;
+      case BurnStage::kVerify:
+      case BurnStage::kStart:
+        Say("--->ok\n");
+        break;
+      case BurnStage::kLoad:
+        break;
+    }
+  };
+  hooks.failed = [&fileName](BurnStage stage, std::int32_t result) {
+    switch (stage) {
+      case BurnStage::kConnect:
+        Say("fail connect to keyboard, please plugin to USB port\n");
+        return;
+      case BurnStage::kLoad:
+        Say("fail loadfile %s\n", fileName.c_str());
+        Say("\ncommand usage: mcuprog  (load 'burn.mtp' as default file)\n");
+        Say("\ncommand usage: mcuprog filename.mtp   (load 'filename.mtp' to burnin)\n");
+        return;
+      case BurnStage::kVerify:
+        if (result == 1) Say(" ----->unmatch");
+        break;
+      default:
+        break;
+    }
+    Say(" ---->NG\n");
+  };
+  if (!isp::RunBurn(isp::LinkedIspOperations(), libraryName, hooks).ok) {
     return WaitAndFail();
   }
-  Say("loadfile ok\n");
-  Say("ProgramSize=%d   OptionSize=%d\n", static_cast<int>(programSize & 0xFFFFU),
-      static_cast<int>(optionSize & 0xFFFFU));
-
-  Say(" erase page0~239  total 240 pages Code\n");
-  Say("  processing...");
-  std::int32_t result = EraseByPage(0, 240, 0);
-  PollProgress();
-  if (result == -1) return FailStep();
-  Say(" --->ok\n");
-
-  Say(" program page0~239  total 240 pages Code\n");
-  Say("  processing...");
-  result = Program(0);
-  PollProgress();
-  if (result == -1) return FailStep();
-  Say(" --->ok\n");
-
-  Say(" veryfy from page0~239  total 240 pages Code\n");
-  Say("  processing...");
-  result = VerifyByPage(0, 240, 0);
-  PollProgress();
-  if (result == 1) Say(" ----->unmatch");
-  if (result != 0) return FailStep();
-  Say("--->ok\n");
-
-  Say(" MCU start at the user firmware\n");
-  if (ExecuteProgramFrom(2) == -1) return FailStep();
-  Say("--->ok\n");
-
-  SwitchToUserProgram();
   Say(" Burnin OK, please re-plugin USB KB.\n");
   return 0;
 }
