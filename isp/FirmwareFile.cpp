@@ -34,4 +34,9 @@ std::string CheckFirmwareFile(const std::string& path) {
                             protocol::kPageCount, protocol::kOptionSize);
 }
 
+std::uint16_t FirmwareVersionOf(const MtpImage& image) {
+  if (image.option.size() < 2) return 0;
+  return static_cast<std::uint16_t>(image.option[0] | (image.option[1] << 8));
+}
+
 }  // namespace isp

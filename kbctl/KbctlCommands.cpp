@@ -1,10 +1,14 @@
 #include "kbctl/KbctlCommands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <tuple>
 #include <utility>
 
@@ -13,7 +17,10 @@
 #include "hid/HidControllerClass.h"
 #include "hid/platform/ErrorMessage.h"
 #include "hid/platform/NativeMainLoop.h"
+#include "isp/BurnSequence.h"
+#include "isp/FirmwareFile.h"
 #include "keyboard/CommandReport.h"
+#include "keyboard/FirmwareLocation.h"
 #include "keyboard/KeyboardIdentity.h"
 
 namespace kbctl {
@@ -21,11 +28,21 @@ namespace kbctl {
 const char* const kUsage =
     "usage: kbctl list [--json]\n"
     "       kbctl fn-lock|mute-lock|mic-lock on|off\n"
+    "       kbctl update [FILE] [--yes] [--json] [--device NAME]\n"
+    "                    [--allow-older | --reinstall]\n"
     "       kbctl --help | --version\n"
     "list:  every keyboard present, in application mode or in its boot loader,\n"
     "       and whether this user may write to it.\n"
     "fn-lock, mute-lock, mic-lock: sets the lock on every keyboard present.\n"
-    "Exit codes: 0 done, 1 failed, 2 bad command line.\n";
+    "update: burns FILE (default USBKeyboard.MTP beside kbctl) into the keyboard,\n"
+    "       also one left in its boot loader by an interrupted update. It refuses\n"
+    "       an older or the same version unless --allow-older or --reinstall, and\n"
+    "       asks first on a terminal unless --yes. --device picks a keyboard by the\n"
+    "       name list prints; --json ends with one JSON object.\n"
+    "Exit codes: 0 done, 1 failed, 2 bad command line, update only: 3 file\n"
+    "refused, 4 no keyboard, several or its version refused, 5 boot loader did\n"
+    "not appear, 6 burn failed (rerun to recover), 7 keyboard did not come back,\n"
+    "8 wrong version after the update.\n";
 
 namespace {
 
@@ -123,6 +140,14 @@ class Scan {
     return true;
   }
 
+  // Runs the main loop until a scan satisfies done; false when the limit
+  // passed first. Each device change ends the wait for it, not a timer.
+  bool WaitFor(const std::function<bool(const std::vector<Keyboard>&)>& done,
+               std::chrono::milliseconds limit) {
+    return hidplatform::NativeMainLoop::Instance().RunUntil(
+        [this, &done] { return done(keyboards_); }, limit);
+  }
+
   std::vector<Interface>& Interfaces() {
     return interfaces_;
   }
@@ -166,10 +191,13 @@ class Scan {
     return true;
   }
 
+  // Every change is a new scan: the claimed devices go back first.
   void Change(hid::THidDeviceController* sender) {
-    if (done_) return;
-    done_ = true;
+    interfaces_.clear();
+    keyboards_.clear();
+    groups_.clear();
     sender->EnumerateDevices();
+    done_ = true;
   }
 
   hid::THidDeviceController controller_{true};
@@ -327,7 +355,286 @@ int SetLock(std::string_view lockName, bool on, std::ostream& out, std::ostream&
   return kExitOk;
 }
 
+namespace {
+
+// What one update run found and where it ended; --json prints it.
+struct UpdateReport {
+  std::string stage = "file";
+  int code = kExitOk;
+  std::string keyboard;
+  std::optional<std::uint16_t> oldVersion;
+  std::optional<std::uint16_t> newVersion;
+};
+
+std::string VersionJson(const std::optional<std::uint16_t>& version) {
+  return version ? JsonString(UpperHex(*version, 4)) : std::string("null");
+}
+
+// Drops ISPDLL's connection when a burn ends early, so that a later burn in
+// this process starts afresh.
+struct ConnectionEnd {
+  const isp::IspOperations& operations;
+  ~ConnectionEnd() { operations.switchToUserProgram(); }
+};
+
+bool Confirmed(std::istream& terminal, std::ostream& out, const std::string& question) {
+  out << question << " [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(terminal, answer)) return false;
+  std::transform(answer.begin(), answer.end(), answer.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return answer == "y" || answer == "yes";
+}
+
+int UpdateStages(const UpdateOptions& options, const Environment& environment, UpdateReport& report,
+                 std::ostream& log, std::ostream& err) {
+  const auto fail = [&report, &err](const std::string& stage, int code, const std::string& why) {
+    report.stage = stage;
+    report.code = code;
+    err << "kbctl: update: " << stage << ": " << why << "\n";
+    return code;
+  };
+
+  // The file first: nothing goes to the keyboard for a file it cannot take.
+  const std::string file =
+      options.file.empty() ? keyboard::FirmwarePathIn(environment.programDirectory) : options.file;
+  const isp::MtpFileResult read = isp::ReadMtpFile(file);
+  std::string problem = read.error.empty() ? isp::CheckFirmwareFile(file) : read.error;
+  if (!problem.empty()) return fail("file", kExitFileRefused, file + ": " + problem);
+  const std::uint16_t fileVersion = isp::FirmwareVersionOf(read.image);
+  report.newVersion = fileVersion;
+  log << "Firmware file " << file << ": version " << UpperHex(fileVersion, 4) << "\n";
+
+  std::optional<Scan> scan(std::in_place);
+  if (!scan->Run(err)) return fail("keyboard", kExitFailed, "the devices cannot be listed");
+  const std::vector<Keyboard>& boards = scan->Keyboards();
+  const Keyboard* chosen = nullptr;
+  if (!options.device.empty()) {
+    const auto named = std::find_if(boards.begin(), boards.end(), [&](const Keyboard& board) {
+      return board.Name() == options.device;
+    });
+    if (named == boards.end()) {
+      return fail("keyboard", kExitKeyboardRefused,
+                  "no keyboard named " + options.device + " (kbctl list shows the names)");
+    }
+    chosen = &*named;
+  } else if (boards.empty()) {
+    return fail("keyboard", kExitKeyboardRefused, "found no keyboard");
+  } else if (boards.size() > 1) {
+    return fail("keyboard", kExitKeyboardRefused,
+                std::to_string(boards.size()) +
+                    " keyboards present: name one with --device (kbctl list shows the names)");
+  } else {
+    chosen = &boards.front();
+  }
+  const Keyboard board = *chosen;
+  report.keyboard = board.Name();
+  if (!board.problem.empty()) return fail("keyboard", kExitFailed, board.problem);
+  // The keyboard after the burn is the one not among the others present now.
+  std::set<std::string> others;
+  for (const Keyboard& other : boards) {
+    if (other.kind == DeviceKind::kKeyboard && other.Name() != board.Name()) {
+      others.insert(other.Name());
+    }
+  }
+
+  const bool recovery = board.kind == DeviceKind::kBootLoader;
+  std::string question;
+  if (recovery) {
+    log << "Keyboard " << board.Name() << ": in its boot loader (an interrupted update)\n";
+    question = "Burn version " + UpperHex(fileVersion, 4) + " into keyboard " + board.Name() + "?";
+  } else {
+    report.oldVersion = board.version;
+    log << "Keyboard " << board.Name() << ": firmware " << UpperHex(board.version, 4) << "\n";
+    if (fileVersion < board.version && !options.allowOlder) {
+      return fail("version", kExitKeyboardRefused,
+                  "the file's version " + UpperHex(fileVersion, 4) + " is older than the " +
+                      "keyboard's " + UpperHex(board.version, 4) + " (--allow-older burns it)");
+    }
+    if (fileVersion == board.version && !options.reinstall) {
+      return fail("version", kExitKeyboardRefused,
+                  "the keyboard already runs version " + UpperHex(fileVersion, 4) +
+                      " (--reinstall burns it again)");
+    }
+    question = "Update keyboard " + board.Name() + " from " + UpperHex(board.version, 4) + " to " +
+               UpperHex(fileVersion, 4) + "?";
+  }
+  if (!options.yes) {
+    if (environment.terminal == nullptr) {
+      return fail("confirm", kExitUsage, "no terminal to ask: use --yes");
+    }
+    if (!Confirmed(*environment.terminal, log, question)) {
+      return fail("confirm", kExitFailed, "not confirmed, nothing was sent");
+    }
+  }
+
+  if (!recovery) {
+    report.stage = "restart";
+    int written = 0;
+    std::optional<std::uint32_t> firstError;
+    for (Interface& entry : scan->Interfaces()) {
+      if (entry.kind != DeviceKind::kKeyboard || !entry.device) continue;
+      if (std::find(board.paths.begin(), board.paths.end(), entry.path) == board.paths.end()) {
+        continue;
+      }
+      const std::optional<std::uint32_t> error =
+          keyboard::WriteCommand(*entry.device, keyboard::kUpdate.code, keyboard::kUpdate.argument);
+      if (!error) {
+        ++written;
+      } else if (!firstError) {
+        firstError = error;
+      }
+    }
+    if (written == 0) {
+      return fail("restart", kExitFailed,
+                  "the update command reached no interface: " +
+                      (firstError ? ErrorText(*firstError) : std::string("none could be opened")));
+    }
+    log << "Restarting " << board.Name() << " into its boot loader...\n";
+    const bool appeared = scan->WaitFor(
+        [](const std::vector<Keyboard>& now) {
+          return std::any_of(now.begin(), now.end(),
+                             [](const Keyboard& k) { return k.kind == DeviceKind::kBootLoader; });
+        },
+        environment.bootLoaderWait);
+    if (!appeared) {
+      return fail("boot loader", kExitNoBootLoader,
+                  "the keyboard's boot loader did not appear; replug the keyboard and run the "
+                  "same command again");
+    }
+  }
+  // ISPDLL opens the boot loader on its own: this scan lets go of it.
+  scan.reset();
+
+  report.stage = "burn";
+  const isp::IspOperations operations = isp::LinkedIspOperations();
+  isp::BurnHooks hooks;
+  hooks.progress = [&log](isp::BurnStage stage, int percent) {
+    log << isp::BurnStageName(stage) << ": " << percent << "%\n";
+  };
+  hooks.done = [&log](isp::BurnStage stage) { log << isp::BurnStageName(stage) << ": ok\n"; };
+  std::string failure;
+  hooks.failed = [&failure](isp::BurnStage stage, std::int32_t result) {
+    failure = isp::BurnStageName(stage);
+    if (stage == isp::BurnStage::kVerify && result == 1) failure += " (the flash differs)";
+  };
+  const std::u16string wideName = hidplatform::FileNameToUtf16(file);
+#if defined(_WIN32)
+  const auto* libraryName = reinterpret_cast<const wchar_t*>(wideName.c_str());
+#else
+  const char16_t* libraryName = wideName.c_str();
+#endif
+  isp::BurnOutcome outcome;
+  {
+    ConnectionEnd end{operations};
+    outcome = isp::RunBurn(operations, libraryName, hooks);
+  }
+  if (!outcome.ok) {
+    return fail("burn", kExitBurnFailed,
+                failure +
+                    " failed; the keyboard stays in its boot loader: run the same "
+                    "command again");
+  }
+
+  report.stage = "return";
+  log << "Waiting for the keyboard...\n";
+  const std::string serial = recovery ? std::string() : board.serial;
+  std::optional<std::uint16_t> backVersion;
+  std::string backName;
+  scan.emplace();
+  if (!scan->Run(err)) return fail("return", kExitFailed, "the devices cannot be listed");
+  const bool back = scan->WaitFor(
+      [&](const std::vector<Keyboard>& now) {
+        for (const Keyboard& k : now) {
+          if (k.kind != DeviceKind::kKeyboard || others.count(k.Name()) != 0) continue;
+          if (!serial.empty() && k.serial != serial) continue;
+          backVersion = k.version;
+          backName = k.Name();
+          return true;
+        }
+        return false;
+      },
+      environment.returnWait);
+  if (!back) {
+    return fail("return", kExitNotBack,
+                "the keyboard did not come back in application mode; replug it (kbctl list "
+                "shows whether it still is in its boot loader)");
+  }
+  report.keyboard = backName;
+  if (*backVersion != fileVersion) {
+    return fail("version check", kExitWrongVersion,
+                "the keyboard reports version " + UpperHex(*backVersion, 4) + ", not " +
+                    UpperHex(fileVersion, 4));
+  }
+  report.stage = "done";
+  log << "Updated keyboard " << backName << " to version " << UpperHex(fileVersion, 4) << "\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+int Update(const UpdateOptions& options, const Environment& environment, std::ostream& out,
+           std::ostream& err) {
+  UpdateReport report;
+  // With --json the object is the only thing on the output.
+  report.code = UpdateStages(options, environment, report, options.json ? err : out, err);
+  if (options.json) {
+    out << "{\"result\": " << JsonString(report.code == kExitOk ? "ok" : "failed")
+        << ", \"stage\": " << JsonString(report.stage) << ", \"exit_code\": " << report.code
+        << ", \"keyboard\": "
+        << (report.keyboard.empty() ? std::string("null") : JsonString(report.keyboard))
+        << ", \"old_version\": " << VersionJson(report.oldVersion)
+        << ", \"new_version\": " << VersionJson(report.newVersion) << "}\n";
+  }
+  return report.code;
+}
+
+namespace {
+
+// Nothing when the arguments after "update" are not a valid command line.
+std::optional<UpdateOptions> ParseUpdate(const std::vector<std::string>& arguments) {
+  UpdateOptions options;
+  bool haveFile = false;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--yes") {
+      options.yes = true;
+    } else if (argument == "--json") {
+      options.json = true;
+    } else if (argument == "--allow-older") {
+      options.allowOlder = true;
+    } else if (argument == "--reinstall") {
+      options.reinstall = true;
+    } else if (argument == "--device") {
+      if (++i == arguments.size() || arguments[i].empty()) return std::nullopt;
+      options.device = arguments[i];
+    } else if (argument.starts_with("--") || haveFile || argument.empty()) {
+      return std::nullopt;
+    } else {
+      options.file = argument;
+      haveFile = true;
+    }
+  }
+  // One says the file is older, the other that it is the same: not both.
+  if (options.allowOlder && options.reinstall) return std::nullopt;
+  return options;
+}
+
+}  // namespace
+
 int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  return Run(arguments, Environment{}, out, err);
+}
+
+int Run(const std::vector<std::string>& arguments, const Environment& environment,
+        std::ostream& out, std::ostream& err) {
+  if (!arguments.empty() && arguments[0] == "update") {
+    if (const std::optional<UpdateOptions> options = ParseUpdate(arguments)) {
+      return Update(*options, environment, out, err);
+    }
+    err << kUsage;
+    return kExitUsage;
+  }
   if (arguments.size() == 2 && arguments[0] == "list" && arguments[1] == "--json") {
     return List(true, out, err);
   }
