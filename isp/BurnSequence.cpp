@@ -1,5 +1,7 @@
 #include "isp/BurnSequence.h"
 
+#include <optional>
+
 namespace isp {
 
 namespace {
@@ -39,6 +41,10 @@ BurnOutcome RunBurn(const IspOperations& isp, const ISPDLL_CHAR* fileName, const
     Call(hooks.failed, stage, result);
     return BurnOutcome{false, stage};
   };
+  const auto stopBefore = [&hooks](BurnStage stage) -> std::optional<BurnOutcome> {
+    if (hooks.stop && hooks.stop()) return BurnOutcome{false, stage, true};
+    return std::nullopt;
+  };
   // The operations are synchronous: the progress is read once each returned,
   // until it says the operation has ended.
   const auto poll = [&](BurnStage stage) {
@@ -54,6 +60,7 @@ BurnOutcome RunBurn(const IspOperations& isp, const ISPDLL_CHAR* fileName, const
   if (result == -1) return fail(BurnStage::kConnect, result);
   Call(hooks.done, BurnStage::kConnect);
 
+  if (auto stopped = stopBefore(BurnStage::kLoad)) return *stopped;
   Call(hooks.begin, BurnStage::kLoad);
   const std::uint8_t* program = nullptr;
   const std::uint8_t* option = nullptr;
@@ -66,24 +73,28 @@ BurnOutcome RunBurn(const IspOperations& isp, const ISPDLL_CHAR* fileName, const
   Call(hooks.loaded, programSize, optionSize);
   Call(hooks.done, BurnStage::kLoad);
 
+  if (auto stopped = stopBefore(BurnStage::kErase)) return *stopped;
   Call(hooks.begin, BurnStage::kErase);
   result = isp.eraseByPage(0, kCodePages, kCodeArea);
   poll(BurnStage::kErase);
   if (result == -1) return fail(BurnStage::kErase, result);
   Call(hooks.done, BurnStage::kErase);
 
+  if (auto stopped = stopBefore(BurnStage::kProgram)) return *stopped;
   Call(hooks.begin, BurnStage::kProgram);
   result = isp.program(kCodeArea);
   poll(BurnStage::kProgram);
   if (result == -1) return fail(BurnStage::kProgram, result);
   Call(hooks.done, BurnStage::kProgram);
 
+  if (auto stopped = stopBefore(BurnStage::kVerify)) return *stopped;
   Call(hooks.begin, BurnStage::kVerify);
   result = isp.verifyByPage(0, kCodePages, kCodeArea);
   poll(BurnStage::kVerify);
   if (result != 0) return fail(BurnStage::kVerify, result);
   Call(hooks.done, BurnStage::kVerify);
 
+  if (auto stopped = stopBefore(BurnStage::kStart)) return *stopped;
   Call(hooks.begin, BurnStage::kStart);
   result = isp.executeProgramFrom(kUserFirmware);
   if (result == -1) return fail(BurnStage::kStart, result);

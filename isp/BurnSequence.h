@@ -48,11 +48,15 @@ struct BurnHooks {
   std::function<void(BurnStage)> done;
   // The stage failed with this result (verify: 1 is a mismatch).
   std::function<void(BurnStage, std::int32_t result)> failed;
+  // Asked before each stage after connect; true ends the burn there, where
+  // the boot loader still waits for a complete one.
+  std::function<bool()> stop;
 };
 
 struct BurnOutcome {
   bool ok = false;
-  BurnStage stage = BurnStage::kConnect;  // the failed one, or kStart when ok
+  BurnStage stage = BurnStage::kConnect;  // the failed or stopped one; kStart when ok
+  bool stopped = false;                   // ended by the stop hook, not by a failure
 };
 
 // Runs the whole burn of the file (a UTF-16 name, as LoadFile takes it). The

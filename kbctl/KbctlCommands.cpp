@@ -12,6 +12,7 @@
 #include <tuple>
 #include <utility>
 
+#include "base/DeferredInterrupt.h"
 #include "base/HexText.h"
 #include "base/TextEncoding.h"
 #include "hid/HidControllerClass.h"
@@ -526,8 +527,17 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
 #endif
   isp::BurnOutcome outcome;
   {
+    // Ctrl-C waits for the stage under way: the boot loader is then between
+    // operations, and a rerun burns it from the start.
+    hidplatform::DeferredInterrupt interrupt;
+    hooks.stop = [&interrupt] { return interrupt.Requested(); };
     ConnectionEnd end{operations};
     outcome = isp::RunBurn(operations, libraryName, hooks);
+  }
+  if (outcome.stopped) {
+    return fail("burn", kExitBurnFailed,
+                std::string("interrupted before ") + isp::BurnStageName(outcome.stage) +
+                    "; the keyboard stays in its boot loader: run the same command again");
   }
   if (!outcome.ok) {
     return fail("burn", kExitBurnFailed,

@@ -1,0 +1,108 @@
+// The burn's stage sequence with operations that only record their calls:
+// the order, a failure ending it, and a stop between stages (Ctrl-C held back
+// until the stage under way has ended).
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+
+#include "base/DeferredInterrupt.h"
+#include "isp/BurnSequence.h"
+
+namespace {
+
+std::string calls;
+std::int32_t failAt = 0;  // the call (1-based) that returns -1; 0: none
+bool interruptDuringErase = false;
+
+std::int32_t Record(char call) {
+  calls += call;
+  return static_cast<std::int32_t>(calls.size()) == failAt ? -1 : 0;
+}
+std::int32_t ISPDLL_CALL Connect() {
+  return Record('c');
+}
+std::int32_t ISPDLL_CALL Load(const ISPDLL_CHAR*, const std::uint8_t**, std::uint32_t*,
+                              const std::uint8_t**, std::uint32_t*, const std::uint8_t**,
+                              std::uint32_t*) {
+  return Record('l');
+}
+std::int32_t ISPDLL_CALL Erase(std::int32_t, std::int32_t, std::int32_t) {
+#if !defined(_WIN32)
+  if (interruptDuringErase) std::raise(SIGINT);
+#endif
+  return Record('e');
+}
+std::int32_t ISPDLL_CALL Write(std::int32_t) {
+  return Record('p');
+}
+std::int32_t ISPDLL_CALL Verify(std::int32_t, std::int32_t, std::int32_t) {
+  return Record('v');
+}
+std::int32_t ISPDLL_CALL Start(std::int32_t) {
+  return Record('s');
+}
+std::int32_t ISPDLL_CALL Switch() {
+  return Record('x');
+}
+std::int32_t ISPDLL_CALL Progress() {
+  return 100;
+}
+
+const isp::IspOperations kRecording{&Connect, &Load,  &Erase,  &Write,
+                                    &Verify,  &Start, &Switch, &Progress};
+
+TEST(BurnSequence, RunsTheStagesInOrderAndEndsAtTheFirstFailureOrStop) {
+  const ISPDLL_CHAR name[] = {0};
+  isp::BurnHooks hooks;
+  std::string seen;
+  hooks.begin = [&seen](isp::BurnStage stage) { seen += isp::BurnStageName(stage)[0]; };
+
+  calls.clear();
+  failAt = 0;
+  isp::BurnOutcome outcome = isp::RunBurn(kRecording, name, hooks);
+  EXPECT_TRUE(outcome.ok);
+  EXPECT_EQ(calls, "clepvsx");
+  EXPECT_EQ(seen, "clepvs");
+
+  // A failed program: no verify, no start, the connection left to the caller.
+  calls.clear();
+  failAt = 4;
+  outcome = isp::RunBurn(kRecording, name, hooks);
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_FALSE(outcome.stopped);
+  EXPECT_EQ(outcome.stage, isp::BurnStage::kProgram);
+  EXPECT_EQ(calls, "clep");
+
+  // Stopped after the erase: nothing more is sent, above all no start.
+  calls.clear();
+  failAt = 0;
+  hooks.stop = [] { return calls.size() == 3; };
+  outcome = isp::RunBurn(kRecording, name, hooks);
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_EQ(outcome.stage, isp::BurnStage::kProgram);
+  EXPECT_EQ(calls, "cle");
+}
+
+#if !defined(_WIN32)
+TEST(BurnSequence, CtrlCDuringAStageEndsTheBurnAfterIt) {
+  const ISPDLL_CHAR name[] = {0};
+  calls.clear();
+  failAt = 0;
+  interruptDuringErase = true;
+  isp::BurnOutcome outcome;
+  {
+    hidplatform::DeferredInterrupt interrupt;
+    isp::BurnHooks hooks;
+    hooks.stop = [&interrupt] { return interrupt.Requested(); };
+    // The process lives on: SIGINT only noted.
+    outcome = isp::RunBurn(kRecording, name, hooks);
+  }
+  interruptDuringErase = false;
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_EQ(outcome.stage, isp::BurnStage::kProgram);
+  EXPECT_EQ(calls, "cle");
+}
+#endif
+
+}  // namespace
