@@ -13,7 +13,9 @@ namespace {
 
 std::string calls;
 std::int32_t failAt = 0;  // the call (1-based) that returns -1; 0: none
+#if !defined(_WIN32)
 bool interruptDuringErase = false;
+#endif
 
 std::int32_t Record(char call) {
   calls += call;
