@@ -5,13 +5,19 @@
 #include <system_error>
 #include <vector>
 
+#include "base/ProgramArguments.h"
 #include "base/ProgramPlace.h"
 #include "kbctl/KbctlCommands.h"
 #include "version/StandardOptions.h"
 
 int main(int argc, char** argv) {
-  if (argc == 2 && kbversion::AnswerStandardOption(argv[1], "kbctl", kbctl::kUsage)) return 0;
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  // As UTF-8 on every platform: on Windows argv is in the ANSI code page,
+  // which cannot name every firmware file.
+  std::vector<std::string> arguments = hidplatform::ProgramArguments(argc, argv);
+  if (arguments.size() == 2 &&
+      kbversion::AnswerStandardOption(arguments[1], "kbctl", kbctl::kUsage))
+    return 0;
+  if (!arguments.empty()) arguments.erase(arguments.begin());  // the program's own name
   kbctl::Environment environment;
   environment.programDirectory = hidplatform::ProgramDirectory();
 #if defined(KBCTL_WINDOW_DIRECTORY)
