@@ -12,4 +12,9 @@ std::string ProgramDirectory();
 // Whether standard input is a terminal (a console on Windows).
 bool StandardInputIsTerminal();
 
+// Whether standard output or standard error is a terminal (a console on
+// Windows): only there is a line redrawn in place.
+bool StandardOutputIsTerminal();
+bool StandardErrorIsTerminal();
+
 }  // namespace hidplatform

@@ -25,10 +25,27 @@ std::string ProgramDirectory() {
   }
 }
 
-bool StandardInputIsTerminal() {
+namespace {
+
+// A console answers GetConsoleMode; a file, a pipe or nothing at all does not.
+bool IsConsole(DWORD which) {
   DWORD mode = 0;
-  const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-  return in != nullptr && in != INVALID_HANDLE_VALUE && GetConsoleMode(in, &mode) != 0;
+  const HANDLE handle = GetStdHandle(which);
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+}  // namespace
+
+bool StandardInputIsTerminal() {
+  return IsConsole(STD_INPUT_HANDLE);
+}
+
+bool StandardOutputIsTerminal() {
+  return IsConsole(STD_OUTPUT_HANDLE);
+}
+
+bool StandardErrorIsTerminal() {
+  return IsConsole(STD_ERROR_HANDLE);
 }
 
 }  // namespace hidplatform
