@@ -20,6 +20,7 @@
 #include "hid/platform/NativeMainLoop.h"
 #include "isp/BurnSequence.h"
 #include "isp/FirmwareFile.h"
+#include "kbctl/BurnProgress.h"
 #include "keyboard/CommandReport.h"
 #include "keyboard/FirmwareLocation.h"
 #include "keyboard/KeyboardIdentity.h"
@@ -509,13 +510,31 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
 
   report.stage = "burn";
   const isp::IspOperations operations = isp::LinkedIspOperations();
-  isp::BurnHooks hooks;
-  hooks.progress = [&log](isp::BurnStage stage, int percent) {
-    log << isp::BurnStageName(stage) << ": " << percent << "%\n";
+  // On a terminal the long stages draw a bar while they run; elsewhere the
+  // lines stay as plain as scripts expect them.
+  const bool onTerminal = options.json ? environment.errorIsTerminal : environment.outputIsTerminal;
+  std::optional<LiveProgress> live;
+  const auto drawn = [&live](isp::BurnStage stage) {
+    return live && (stage == isp::BurnStage::kErase || stage == isp::BurnStage::kProgram ||
+                    stage == isp::BurnStage::kVerify);
   };
-  hooks.done = [&log](isp::BurnStage stage) { log << isp::BurnStageName(stage) << ": ok\n"; };
+  isp::BurnHooks hooks;
+  hooks.begin = [&](isp::BurnStage stage) {
+    if (drawn(stage)) live->Begin(isp::BurnStageName(stage));
+  };
+  hooks.progress = [&](isp::BurnStage stage, int percent) {
+    if (!drawn(stage)) log << PlainProgressLine(isp::BurnStageName(stage), percent);
+  };
+  hooks.done = [&](isp::BurnStage stage) {
+    if (drawn(stage)) {
+      live->End(true, "ok");
+    } else {
+      log << isp::BurnStageName(stage) << ": ok\n";
+    }
+  };
   std::string failure;
-  hooks.failed = [&failure](isp::BurnStage stage, std::int32_t result) {
+  hooks.failed = [&](isp::BurnStage stage, std::int32_t result) {
+    if (drawn(stage)) live->End(false, "failed");
     failure = isp::BurnStageName(stage);
     if (stage == isp::BurnStage::kVerify && result == 1) failure += " (the flash differs)";
   };
@@ -532,7 +551,10 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
     hidplatform::DeferredInterrupt interrupt;
     hooks.stop = [&interrupt] { return interrupt.Requested(); };
     ConnectionEnd end{operations};
+    if (onTerminal) live.emplace(log, [&operations] { return operations.getTransProgress(); });
     outcome = isp::RunBurn(operations, libraryName, hooks);
+    // The poller stops before anything else is written.
+    live.reset();
   }
   if (outcome.stopped) {
     return fail("burn", kExitBurnFailed,

@@ -31,6 +31,10 @@ struct Environment {
   std::string programDirectory;
   // Where a yes or no is read from; null when there is no terminal to ask.
   std::istream* terminal = nullptr;
+  // Whether the output and the error stream are terminals: the burn then
+  // redraws a progress bar in place on the one its stage lines go to.
+  bool outputIsTerminal = false;
+  bool errorIsTerminal = false;
   // How long the keyboard may take to restart into its boot loader, and to
   // come back from it after the burn.
   std::chrono::milliseconds bootLoaderWait{10000};

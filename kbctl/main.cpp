@@ -33,5 +33,7 @@ int main(int argc, char** argv) {
 #endif
   // A script's input is no answer: update then wants --yes.
   if (hidplatform::StandardInputIsTerminal()) environment.terminal = &std::cin;
+  environment.outputIsTerminal = hidplatform::StandardOutputIsTerminal();
+  environment.errorIsTerminal = hidplatform::StandardErrorIsTerminal();
   return kbctl::Run(arguments, environment, std::cout, std::cerr);
 }

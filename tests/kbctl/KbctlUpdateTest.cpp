@@ -113,6 +113,30 @@ TEST_F(KbctlUpdateTest, UpdatesFromApplicationModeAndRefusesTheSameVersionAfterw
   EXPECT_TRUE(bus.WrittenReports().empty());
 }
 
+TEST_F(KbctlUpdateTest, OnATerminalEachLongStageIsOneRedrawnBar) {
+  const auto loader = LoaderBackAs(0x0300);
+  bus.Plug(loader);
+  const std::string file = Firmware(0x0300, "new.MTP");
+  environment.errorIsTerminal = true;  // with --json the stage lines go there
+
+  const Result result = Run({"update", file, "--yes", "--json"});
+  EXPECT_EQ(result.code, kbctl::kExitOk) << result.err;
+  EXPECT_NE(result.out.find("\"result\": \"ok\""), std::string::npos) << result.out;
+  EXPECT_NE(result.err.find("connect: ok\n"), std::string::npos) << result.err;
+  for (const char* stage : {"erase   ", "program ", "verify  "}) {
+    const std::string start = std::string("\r") + stage + "[--------------------]   0%";
+    const std::string end = std::string("\r") + stage + "[####################] 100% ok\n";
+    const std::size_t begun = result.err.find(start);
+    ASSERT_NE(begun, std::string::npos) << stage << result.err;
+    const std::size_t ended = result.err.find(end, begun);
+    ASSERT_NE(ended, std::string::npos) << stage << result.err;
+    // Nothing but redraws of the same bar in between.
+    EXPECT_EQ(result.err.find('\n', begun), ended + end.size() - 1) << stage;
+  }
+  EXPECT_EQ(result.err.find("erase: 100%"), std::string::npos) << result.err;
+  EXPECT_EQ(loader->FirmwareVersion(), 0x0300);
+}
+
 TEST_F(KbctlUpdateTest, AFailedBurnLeavesTheBootLoaderAndTheSameCommandRecovers) {
   const auto loader = LoaderBackAs(0x0300);
   // One bit of page 0 is programmed wrong once: the burn stops there.
