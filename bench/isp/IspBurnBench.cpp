@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/isp/FullImage.h"
 #include "emulator/BootLoaderModel.h"
 #include "emulator/virtual/VirtualHidBus.h"
 #include "isp/IspDll.h"
@@ -101,14 +102,8 @@ int main(int argc, char** argv) {
   const long eraseUs = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 4000;
   const auto dir = std::filesystem::temp_directory_path() / "isp-bench";
   std::filesystem::create_directories(dir);
-  isp::MtpImage image;
-  image.targetId = proto::kTargetId;
-  image.pageSize = proto::kPageSize;
-  image.pageCount = proto::kPageCount;
-  image.program.resize(static_cast<std::size_t>(proto::kPageSize) * proto::kPageCount);
-  std::uint32_t state = 12345;
-  for (auto& b : image.program) b = static_cast<std::uint8_t>((state = state * 69069U + 1U) >> 24);
-  image.option = {0x01, 0x02};
+  // Version 0201, stored low byte first.
+  const isp::MtpImage image = bench::FullImage(0x0201);
   const auto file = dir / "bench.MTP";
   const auto bytes = isp::SerializeMtp(image);
   std::ofstream(file, std::ios::binary)

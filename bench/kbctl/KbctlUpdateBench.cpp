@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/isp/FullImage.h"
 #include "emulator/BootLoaderModel.h"
 #include "emulator/virtual/VirtualHidBus.h"
 #include "isp/IspProtocol.h"
@@ -228,16 +229,7 @@ int main(int argc, char** argv) {
 
   const auto dir = std::filesystem::temp_directory_path() / "kbctl-update-bench";
   std::filesystem::create_directories(dir);
-  // A whole image: every page is erased, programmed and verified.
-  isp::MtpImage image;
-  image.targetId = proto::kTargetId;
-  image.pageSize = proto::kPageSize;
-  image.pageCount = proto::kPageCount;
-  image.program.resize(static_cast<std::size_t>(proto::kPageSize) * proto::kPageCount);
-  std::uint32_t state = 12345;
-  for (auto& b : image.program) b = static_cast<std::uint8_t>((state = state * 69069U + 1U) >> 24);
-  image.option = {static_cast<std::uint8_t>(kNewVersion & 0xFF),
-                  static_cast<std::uint8_t>(kNewVersion >> 8)};
+  const isp::MtpImage image = bench::FullImage(kNewVersion);
   const auto file = dir / "USBKeyboard.MTP";
   const auto bytes = isp::SerializeMtp(image);
   std::ofstream(file, std::ios::binary)
