@@ -11,8 +11,11 @@
 #include "app/BurnerLauncher.h"
 #include "app/DevReader.h"
 #include "app/SystemErrorText.h"
+#include "hid/platform/ErrorMessage.h"
 
 namespace {
+
+using hidplatform::TrimErrorMessage;
 
 TEST(BurnerLauncher, FirmwarePathKeepsTheDirectoryWhole) {
 #ifdef _WIN32
