@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -36,9 +37,10 @@ struct Environment {
   bool outputIsTerminal = false;
   bool errorIsTerminal = false;
   // How long the keyboard may take to restart into its boot loader, and to
-  // come back from it after the burn.
-  std::chrono::milliseconds bootLoaderWait{10000};
-  std::chrono::milliseconds returnWait{20000};
+  // come back from it after the burn. Generous: Windows may first install
+  // the driver of a device it has not seen before.
+  std::chrono::milliseconds bootLoaderWait{30000};
+  std::chrono::milliseconds returnWait{60000};
 };
 
 // The arguments after the program's name. An unknown or missing command
@@ -62,6 +64,8 @@ struct UpdateOptions {
   bool json = false;
   bool allowOlder = false;
   bool reinstall = false;
+  // --wait: both waits of the environment, for slow systems.
+  std::optional<std::chrono::seconds> wait;
 };
 
 // Burns the firmware file into one keyboard: from application mode through

@@ -1,0 +1,39 @@
+#include <cstdio>
+
+#include "kbctl/KbctlCommands.h"
+
+namespace kbctl {
+
+std::string JsonString(std::string_view text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    switch (c) {
+      case '"':
+        quoted += "\\\"";
+        break;
+      case '\\':
+        quoted += "\\\\";
+        break;
+      case '\n':
+        quoted += "\\n";
+        break;
+      case '\r':
+        quoted += "\\r";
+        break;
+      case '\t':
+        quoted += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
+          quoted += escaped;
+        } else {
+          quoted += c;  // UTF-8 passes as it is
+        }
+    }
+  }
+  return quoted + '"';
+}
+
+}  // namespace kbctl
