@@ -1,10 +1,12 @@
 // kbctl: the keyboard's update and commands from a terminal or a script.
 #include <filesystem>
 #include <iostream>
+#include <ostream>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "base/ConsoleOutput.h"
 #include "base/ProgramArguments.h"
 #include "base/ProgramPlace.h"
 #include "kbctl/KbctlCommands.h"
@@ -35,5 +37,14 @@ int main(int argc, char** argv) {
   if (hidplatform::StandardInputIsTerminal()) environment.terminal = &std::cin;
   environment.outputIsTerminal = hidplatform::StandardOutputIsTerminal();
   environment.errorIsTerminal = hidplatform::StandardErrorIsTerminal();
-  return kbctl::Run(arguments, environment, std::cout, std::cerr);
+  // Line by line, so that a script reading a pipe sees each stage when it
+  // happens; on a Windows console as UTF-16, which keeps file names whole.
+  hidplatform::ConsoleLineBuffer outBuffer(hidplatform::WriteStandardOutput);
+  hidplatform::ConsoleLineBuffer errBuffer(hidplatform::WriteStandardError);
+  std::ostream out(&outBuffer);
+  std::ostream err(&errBuffer);
+  const int code = kbctl::Run(arguments, environment, out, err);
+  out.flush();
+  err.flush();
+  return code;
 }

@@ -10,15 +10,17 @@
 
 namespace hidplatform {
 
-void WriteStandardOutput(std::string_view text) {
+namespace {
+
+void Write(DWORD which, std::FILE* stream, std::string_view text) {
   // Whatever the C runtime still holds comes first.
-  std::fflush(stdout);
-  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  std::fflush(stream);
+  const HANDLE out = GetStdHandle(which);
   DWORD mode = 0;
   if (out == nullptr || out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode)) {
     // A pipe or a file: stdout is in text mode and ends lines with CR LF.
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
     return;
   }
   std::u16string wide;
@@ -37,6 +39,16 @@ void WriteStandardOutput(std::string_view text) {
     next += written;
     left -= written;
   }
+}
+
+}  // namespace
+
+void WriteStandardOutput(std::string_view text) {
+  Write(STD_OUTPUT_HANDLE, stdout, text);
+}
+
+void WriteStandardError(std::string_view text) {
+  Write(STD_ERROR_HANDLE, stderr, text);
 }
 
 }  // namespace hidplatform
