@@ -68,6 +68,11 @@ bool KeyboardScan::WaitFor(const std::function<bool(const std::vector<Keyboard>&
       [this, &done] { return done(keyboards_); }, limit);
 }
 
+void KeyboardScan::StopClaiming() {
+  claim_ = false;
+  for (Interface& entry : interfaces_) entry.device.reset();
+}
+
 bool KeyboardScan::Enumerate(hid::THidDevice* device, std::int32_t index) {
   const hid::HIDD_ATTRIBUTES& ids = device->Attributes();
   const DeviceKind kind = keyboard::KindOf(ids.VendorID, ids.ProductID);
@@ -98,7 +103,7 @@ bool KeyboardScan::Enumerate(hid::THidDevice* device, std::int32_t index) {
   if (board.problem.empty()) board.problem = entry.problem;
 
   hid::THidDevice* claimed = nullptr;
-  if (controller_.ClaimDeviceByIndex(claimed, index)) entry.device.reset(claimed);
+  if (claim_ && controller_.ClaimDeviceByIndex(claimed, index)) entry.device.reset(claimed);
   interfaces_.push_back(std::move(entry));
   return true;
 }

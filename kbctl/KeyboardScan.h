@@ -18,7 +18,8 @@
 namespace kbctl {
 
 struct Interface {
-  // Claimed from the scan's controller; null when the claim failed.
+  // Claimed from the scan's controller for writing; null when the scan does
+  // not claim or the claim failed.
   std::unique_ptr<hid::THidDevice> device;
   keyboard::DeviceKind kind = keyboard::DeviceKind::kOther;
   std::string path;
@@ -46,6 +47,12 @@ struct Keyboard {
 // The claimed devices go back before the controller.
 class KeyboardScan {
  public:
+  // Whether the interfaces are claimed, to be written to. A claimed device
+  // holds a handle and a pending read; Wine does not finish removing a
+  // device while a process holds one, and lists no new device until then.
+  enum class Claim { kNo, kYes };
+  explicit KeyboardScan(Claim claim) : claim_(claim == Claim::kYes) {}
+
   // False (with the reason on err) when no device can be seen at all.
   bool Run(std::ostream& err);
 
@@ -53,6 +60,10 @@ class KeyboardScan {
   // passed first. Each device change ends the wait for it, not a timer.
   bool WaitFor(const std::function<bool(const std::vector<Keyboard>&)>& done,
                std::chrono::milliseconds limit);
+
+  // Gives the claimed devices back, now and in later scans: before a wait
+  // for the keyboard to leave.
+  void StopClaiming();
 
   std::vector<Interface>& Interfaces() { return interfaces_; }
   const std::vector<Keyboard>& Keyboards() const { return keyboards_; }
@@ -65,6 +76,7 @@ class KeyboardScan {
   std::vector<Interface> interfaces_;
   std::vector<Keyboard> keyboards_;
   std::map<std::tuple<std::uint16_t, std::uint16_t, std::string>, std::size_t> groups_;
+  bool claim_;
   bool done_ = false;
 };
 

@@ -20,7 +20,7 @@ int SetLock(std::string_view lockName, bool on, std::ostream& out, std::ostream&
   const keyboard::Command& command = on ? lock->on : lock->off;
   const std::string what = std::string(lock->title) + (on ? " on" : " off");
 
-  KeyboardScan scan;
+  KeyboardScan scan(KeyboardScan::Claim::kYes);
   if (!scan.Run(err)) return kExitFailed;
   int present = 0;
   int written = 0;

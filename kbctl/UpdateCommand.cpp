@@ -71,7 +71,7 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
   report.newVersion = fileVersion;
   log << "Firmware file " << file << ": version " << UpperHex(fileVersion, 4) << "\n";
 
-  std::optional<KeyboardScan> scan(std::in_place);
+  std::optional<KeyboardScan> scan(std::in_place, KeyboardScan::Claim::kYes);
   if (!scan->Run(err)) return fail("keyboard", kExitFailed, "the devices cannot be listed");
   const std::vector<Keyboard>& boards = scan->Keyboards();
   const Keyboard* chosen = nullptr;
@@ -162,6 +162,8 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
                       (firstError ? hidplatform::ShortErrorMessage(*firstError)
                                   : std::string("none could be opened")));
     }
+    // The keyboard leaves now: nothing of it stays open here meanwhile.
+    scan->StopClaiming();
     log << "Restarting " << board.Name() << " into its boot loader...\n";
     const bool appeared = scan->WaitFor(
         [](const std::vector<Keyboard>& now) {
@@ -243,7 +245,7 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
   const std::string serial = recovery ? std::string() : board.serial;
   std::optional<std::uint16_t> backVersion;
   std::string backName;
-  scan.emplace();
+  scan.emplace(KeyboardScan::Claim::kNo);
   if (!scan->Run(err)) return fail("return", kExitFailed, "the devices cannot be listed");
   const bool back = scan->WaitFor(
       [&](const std::vector<Keyboard>& now) {

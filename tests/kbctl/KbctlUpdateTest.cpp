@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "emulator/BootLoaderModel.h"
 #include "emulator/virtual/VirtualHidBus.h"
+#include "hid/platform/MainLoop.h"
 #include "isp/IspProtocol.h"
 #include "isp/MtpFormat.h"
 #include "kbctl/KbctlCommands.h"
@@ -249,14 +252,21 @@ TEST_F(KbctlUpdateTest, EachLaterStageFailsWithItsOwnExitCode) {
   const std::string file = Firmware(0x0201);
 
   // The keyboard takes the command but does not restart; --wait, not the
-  // environment's minute, bounds the wait.
-  bus.Plug(MakeKeyboard(6, 0x0105));
+  // environment's minute, bounds the wait. Meanwhile kbctl holds nothing of
+  // it open: under Wine a held handle keeps the keyboard from leaving.
+  const auto stays = MakeKeyboard(6, 0x0105);
+  std::optional<std::size_t> handlesWhileWaiting;
+  stays->SetOutputHandler([&](emulator::SimpleDeviceModel&, std::span<const std::uint8_t>) {
+    hidplatform::CurrentMainLoop().Post([&] { handlesWhileWaiting = bus.OpenHandleCount(); });
+  });
+  bus.Plug(stays);
   environment.bootLoaderWait = std::chrono::seconds(60);
   const auto start = std::chrono::steady_clock::now();
   Result result = Run({"update", "--yes", "--wait", "1"});
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_EQ(result.code, kbctl::kExitNoBootLoader);
   EXPECT_EQ(result.err.rfind("kbctl: update: boot loader: ", 0), 0u) << result.err;
+  EXPECT_EQ(handlesWhileWaiting, std::optional<std::size_t>(0));
   for (const char* wait : {"0", "3601", "1s", "-1", ""}) {
     EXPECT_EQ(Run({"update", "--yes", "--wait", wait}).code, kbctl::kExitUsage) << wait;
   }
@@ -264,9 +274,9 @@ TEST_F(KbctlUpdateTest, EachLaterStageFailsWithItsOwnExitCode) {
 
   // The boot loader stays after the burn.
   bus.UnplugAll();
-  auto stays = std::make_shared<BootLoaderModel>();
-  stays->SetStartHandler([](std::uint16_t) {});
-  bus.Plug(stays);
+  auto staysLoader = std::make_shared<BootLoaderModel>();
+  staysLoader->SetStartHandler([](std::uint16_t) {});
+  bus.Plug(staysLoader);
   result = Run({"update", "--yes"});
   EXPECT_EQ(result.code, kbctl::kExitNotBack);
   EXPECT_EQ(result.err.rfind("kbctl: update: return: ", 0), 0u) << result.err;
