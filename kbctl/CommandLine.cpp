@@ -42,8 +42,10 @@ std::optional<int> WaitSeconds(const std::string& text) {
   return seconds;
 }
 
-// Nothing when the arguments after "update" are not a valid command line.
-std::optional<UpdateOptions> ParseUpdate(const std::vector<std::string>& arguments) {
+// Nothing, and why in problem, when the arguments after "update" are not a
+// valid command line.
+std::optional<UpdateOptions> ParseUpdate(const std::vector<std::string>& arguments,
+                                         std::string& problem) {
   UpdateOptions options;
   bool haveFile = false;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -57,14 +59,24 @@ std::optional<UpdateOptions> ParseUpdate(const std::vector<std::string>& argumen
     } else if (argument == "--reinstall") {
       options.reinstall = true;
     } else if (argument == "--wait") {
-      if (++i == arguments.size()) return std::nullopt;
-      const std::optional<int> seconds = WaitSeconds(arguments[i]);
-      if (!seconds) return std::nullopt;
+      const std::optional<int> seconds =
+          ++i < arguments.size() ? WaitSeconds(arguments[i]) : std::nullopt;
+      if (!seconds) {
+        problem = "--wait takes whole seconds, 1 to 3600";
+        return std::nullopt;
+      }
       options.wait = std::chrono::seconds(*seconds);
     } else if (argument == "--device") {
-      if (++i == arguments.size() || arguments[i].empty()) return std::nullopt;
+      if (++i == arguments.size() || arguments[i].empty()) {
+        problem = "--device takes a name that kbctl list prints";
+        return std::nullopt;
+      }
       options.device = arguments[i];
-    } else if (argument.starts_with("--") || haveFile || argument.empty()) {
+    } else if (argument.starts_with("-") || argument.empty()) {
+      problem = "unknown option '" + argument + "'";
+      return std::nullopt;
+    } else if (haveFile) {
+      problem = "one firmware file only, not also '" + argument + "'";
       return std::nullopt;
     } else {
       options.file = argument;
@@ -72,7 +84,10 @@ std::optional<UpdateOptions> ParseUpdate(const std::vector<std::string>& argumen
     }
   }
   // One says the file is older, the other that it is the same: not both.
-  if (options.allowOlder && options.reinstall) return std::nullopt;
+  if (options.allowOlder && options.reinstall) {
+    problem = "--allow-older and --reinstall exclude each other";
+    return std::nullopt;
+  }
   return options;
 }
 
@@ -85,19 +100,30 @@ int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
 int Run(const std::vector<std::string>& arguments, const Environment& environment,
         std::ostream& out, std::ostream& err) {
   if (!arguments.empty() && arguments[0] == "update") {
-    if (const std::optional<UpdateOptions> options = ParseUpdate(arguments)) {
+    std::string problem;
+    if (const std::optional<UpdateOptions> options = ParseUpdate(arguments, problem)) {
       return Update(*options, environment, out, err);
     }
-    err << kUsage;
+    err << "kbctl: update: " << problem << "\n" << kUsage;
     return kExitUsage;
   }
   if (arguments.size() == 2 && arguments[0] == "list" && arguments[1] == "--json") {
     return List(true, out, err);
   }
   if (arguments.size() == 1 && arguments[0] == "list") return List(false, out, err);
-  if (arguments.size() == 2 && keyboard::FindLock(arguments[0]) != nullptr &&
-      (arguments[1] == "on" || arguments[1] == "off")) {
+  const bool lock = !arguments.empty() && keyboard::FindLock(arguments[0]) != nullptr;
+  if (lock && arguments.size() == 2 && (arguments[1] == "on" || arguments[1] == "off")) {
     return SetLock(arguments[0], arguments[1] == "on", out, err);
+  }
+  // Why, before the usage: nothing when nothing was asked.
+  if (!arguments.empty()) {
+    if (arguments[0] == "list") {
+      err << "kbctl: list takes --json and nothing else\n";
+    } else if (lock) {
+      err << "kbctl: " << arguments[0] << " takes on or off\n";
+    } else {
+      err << "kbctl: unknown command '" << arguments[0] << "'\n";
+    }
   }
   err << kUsage;
   return kExitUsage;

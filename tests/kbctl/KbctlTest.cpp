@@ -167,18 +167,24 @@ TEST_F(KbctlTest, LockFailsWhenNothingCanBeWritten) {
 
 TEST_F(KbctlTest, BadCommandLinesPrintTheUsageAndExitTwo) {
   bus.Plug(MakeKeyboard(6));
-  for (const std::vector<std::string>& arguments :
-       std::vector<std::vector<std::string>>{{},
-                                             {"lists"},
-                                             {"list", "--yaml"},
-                                             {"list", "--json", "x"},
-                                             {"fn-lock"},
-                                             {"fn-lock", "yes"},
-                                             {"caps-lock", "on"}}) {
+  // Each says what is wrong before the usage.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{}, ""},
+      {{"lists"}, "kbctl: unknown command 'lists'\n"},
+      {{"list", "--yaml"}, "kbctl: list takes --json and nothing else\n"},
+      {{"list", "--json", "x"}, "kbctl: list takes --json and nothing else\n"},
+      {{"fn-lock"}, "kbctl: fn-lock takes on or off\n"},
+      {{"fn-lock", "yes"}, "kbctl: fn-lock takes on or off\n"},
+      {{"caps-lock", "on"}, "kbctl: unknown command 'caps-lock'\n"},
+      {{"update", "--wait", "0"}, "kbctl: update: --wait takes whole seconds, 1 to 3600\n"},
+      {{"update", "--wait"}, "kbctl: update: --wait takes whole seconds, 1 to 3600\n"},
+      {{"update", "-y"}, "kbctl: update: unknown option '-y'\n"},
+  };
+  for (const auto& [arguments, reason] : cases) {
     const Result result = RunKbctl(arguments);
-    EXPECT_EQ(result.code, kbctl::kExitUsage) << arguments.size();
+    EXPECT_EQ(result.code, kbctl::kExitUsage) << reason;
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, kbctl::kUsage);
+    EXPECT_EQ(result.err, reason + kbctl::kUsage);
   }
   EXPECT_TRUE(bus.WrittenReports().empty());
 }
