@@ -4,10 +4,16 @@
 
 #include <windows.h>
 
+#include <dbt.h>
+#include <setupapi.h>
+
+#include <chrono>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "hid/platform/Hid.h"
+#include "hid/platform/NativeMainLoop.h"
 #include "hid/platform/SetupApi.h"
 #include "hid/platform/windows/WindowsHidBackend.h"
 
@@ -34,6 +40,62 @@ TEST(WindowsBackend, BindsBothLibrariesAndEnumeratesWhatThePlatformHas) {
   EXPECT_NE(backend.LastError(), 0u);
   backend.ReleaseHidAccess();
   EXPECT_EQ(backend.HidGuid(), "");
+}
+
+// The controller tells arrivals from removals by the device instance: it
+// must stay with its interface whatever else the system enumerates, as
+// Windows' own does. Wine numbers the devices of each set from 0, so a set
+// held open here shifts them.
+TEST(WindowsBackend, AnInterfaceKeepsItsInstanceWhateverElseIsEnumerated) {
+  WindowsHidBackend backend{WindowsHidBackend::Options{}};
+  ASSERT_TRUE(backend.BindEnumeration());
+  ASSERT_TRUE(backend.BindHidAccess());
+  std::vector<InterfaceEntry> first;
+  ASSERT_TRUE(backend.EnumerateInterfaces(first));
+  ASSERT_FALSE(first.empty()) << "this system lists no HID interface to test with";
+
+  const GUID hidClass{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+  const HDEVINFO held =
+      SetupDiGetClassDevsA(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  SP_DEVINFO_DATA heldData{};
+  heldData.cbSize = sizeof heldData;
+  for (DWORD i = 0; SetupDiEnumDeviceInfo(held, i, &heldData); ++i) {
+  }
+  std::vector<InterfaceEntry> second;
+  const bool listed = backend.EnumerateInterfaces(second);
+  SetupDiDestroyDeviceInfoList(held);
+  ASSERT_TRUE(listed);
+
+  std::set<std::uint32_t> distinct;
+  for (const InterfaceEntry& entry : first) {
+    distinct.insert(entry.deviceInstance);
+    for (const InterfaceEntry& again : second) {
+      if (again.path == entry.path) {
+        EXPECT_EQ(again.deviceInstance, entry.deviceInstance) << entry.path;
+      }
+    }
+  }
+  EXPECT_EQ(distinct.size(), first.size());
+  backend.ReleaseHidAccess();
+}
+
+// kbctl.exe over ssh, or under Wine without a display, where no top-level
+// window can be made: the changes still reach a message-only window.
+TEST(WindowsBackend, DeviceChangesAreHeardWithoutADisplay) {
+  WindowsHidBackend backend{WindowsHidBackend::Options{}};
+  int changes = 0;
+  auto watch = backend.WatchChanges(NativeMainLoop::Instance(), [&] { ++changes; });
+  ASSERT_NE(watch, nullptr);
+  HWND window = FindWindowExA(HWND_MESSAGE, nullptr, "kbDeviceChangeWindow", nullptr);
+  if (window == nullptr) window = FindWindowA("kbDeviceChangeWindow", nullptr);
+  ASSERT_NE(window, nullptr);
+  DEV_BROADCAST_DEVICEINTERFACE_A arrival{};
+  arrival.dbcc_size = sizeof arrival;
+  arrival.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  SendMessageA(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&arrival));
+  NativeMainLoop::Instance().RunOnce(std::chrono::milliseconds(0));
+  EXPECT_EQ(changes, 1);
 }
 
 TEST(WindowsBackend, ALibraryWithoutOneEntryPointDoesNotBindAtAll) {

@@ -49,6 +49,13 @@ class DeviceChangeWindow : public SourceWatch {
     // Never shown: no WS_VISIBLE, and it stays out of the task bar.
     window_.reset(CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
                                   nullptr, windowClass.hInstance, nullptr));
+    if (!window_) {
+      // Wine without a display makes no top-level window, only message-only
+      // ones: those get no broadcast, but Wine sends none, and the
+      // registration below reaches them.
+      window_.reset(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    windowClass.hInstance, nullptr));
+    }
     if (!window_) return;
     SetWindowLongPtrA(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     // Wine sends interface arrivals and removals only to registered windows,

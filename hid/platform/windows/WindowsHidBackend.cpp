@@ -4,7 +4,9 @@
 // windows.h first: the setup header builds on its types.
 #include <setupapi.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -136,6 +138,19 @@ struct WindowsHidBackend::Impl {
   HidEntries hid;
   GUID hidGuid = kFixedHidGuid;
   bool hidGuidKnown = false;
+  // Windows' DevInst stays the same for a device within a process; Wine's is
+  // an index into the scan's own set, which the next scan gives to whatever
+  // device comes first. A number kept per interface path (main thread only)
+  // lets the controller tell a new device from a departed one on both.
+  std::map<std::string, std::uint32_t> instanceNumbers;
+
+  std::uint32_t InstanceNumber(const std::string& path) {
+    std::string key = path;
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return instanceNumbers.try_emplace(key, static_cast<std::uint32_t>(instanceNumbers.size() + 1))
+        .first->second;
+  }
 
   std::mutex mutex;  // guards everything below; the reader threads use it too
   std::map<std::string, std::map<DWORD, std::vector<std::uint8_t>>> properties;
@@ -266,7 +281,7 @@ bool WindowsHidBackend::EnumerateInterfaces(std::vector<InterfaceEntry>& out) {
     }
     InterfaceEntry entry;
     entry.path = detail->DevicePath;
-    entry.deviceInstance = deviceData.DevInst;
+    entry.deviceInstance = s.InstanceNumber(entry.path);
     // The registry properties belong to the set: read them while it is open.
     auto& record = properties[entry.path];
     for (DWORD code = 0; code <= kLastPropertyCode; ++code) {
