@@ -84,10 +84,11 @@ bool KeyboardScan::Enumerate(hid::THidDevice* device, std::int32_t index) {
   const std::string serial = hidplatform::Utf16ToShownUtf8(device->GetSerialNumber());
   const std::string product = hidplatform::Utf16ToShownUtf8(device->GetProductName());
 
-  // Interfaces of one USB device share its IDs and serial number; without
-  // a serial number, the interfaces of one kind cannot be told apart and
-  // make one keyboard.
-  const auto key = std::make_tuple(ids.VendorID, ids.ProductID, serial);
+  // Interfaces of one USB device share its IDs, serial number and physical
+  // device. Where neither a serial number nor the system tells two
+  // keyboards apart, their interfaces make one.
+  const std::string physical = hidplatform::CurrentBackend().PhysicalDevice(entry.path);
+  const auto key = std::make_tuple(ids.VendorID, ids.ProductID, serial, physical);
   auto [at, added] = groups_.try_emplace(key, keyboards_.size());
   if (added) {
     Keyboard& board = keyboards_.emplace_back();

@@ -75,7 +75,8 @@ class KeyboardScan {
   hid::THidDeviceController controller_{true};
   std::vector<Interface> interfaces_;
   std::vector<Keyboard> keyboards_;
-  std::map<std::tuple<std::uint16_t, std::uint16_t, std::string>, std::size_t> groups_;
+  // By IDs, serial number and physical device.
+  std::map<std::tuple<std::uint16_t, std::uint16_t, std::string, std::string>, std::size_t> groups_;
   bool claim_;
   bool done_ = false;
 };

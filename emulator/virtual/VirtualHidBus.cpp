@@ -277,6 +277,12 @@ bool VirtualHidBus::EnumerateInterfaces(std::vector<InterfaceEntry>& out) {
   return true;
 }
 
+std::string VirtualHidBus::PhysicalDevice(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  const auto it = paths_.find(path);
+  return it == paths_.end() ? std::string() : it->second.first->options.physicalDevice;
+}
+
 Handle VirtualHidBus::Open(const std::string& path, Access access) {
   std::lock_guard lock(mutex_);
   auto it = paths_.find(path);
@@ -582,6 +588,7 @@ void VirtualHidBus::Reenumerate(std::uint32_t deviceId,
     if (it == devices_.end()) return;
     // The permission of a node belongs to the machine, not to the device mode.
     options.readWriteAccess = it->second->options.readWriteAccess;
+    options.physicalDevice = it->second->options.physicalDevice;
   }
   Unplug(deviceId);
   if (next) Plug(std::move(next), options);

@@ -32,6 +32,9 @@ struct VirtualPlugOptions {
   bool failAttributes = false;
   // How long each indexed-string request takes (a slow device).
   std::chrono::milliseconds stringAnswerDelay{0};
+  // What PhysicalDevice answers for the device's interfaces: the port it is
+  // plugged into, kept when it re-enumerates.
+  std::string physicalDevice{};
 };
 
 class VirtualHidBus : public HidBackend {
@@ -91,6 +94,7 @@ class VirtualHidBus : public HidBackend {
   bool BindHidAccess() override;
   void ReleaseHidAccess() override;
   bool EnumerateInterfaces(std::vector<InterfaceEntry>& out) override;
+  std::string PhysicalDevice(const std::string& path) override;
   Handle Open(const std::string& path, Access access) override;
   void Close(Handle handle) override;
   bool GetAttributes(Handle handle, Attributes& out) override;

@@ -107,6 +107,10 @@ class HidBackend {
                                    std::vector<std::uint8_t>& /*out*/) {
     return false;
   }
+  // The physical device an interface belongs to, to tell two identical
+  // devices without serial numbers apart: the same for every interface of
+  // one device, empty where the platform cannot say.
+  virtual std::string PhysicalDevice(const std::string& /*path*/) { return {}; }
 
   // --- Handles ---
   // kInvalidHandle on failure, with LastError() set.

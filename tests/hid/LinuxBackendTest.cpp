@@ -48,6 +48,10 @@ TEST(LinuxBackend, EnumeratesOneEntryPerCollectionWithSysfsIdentity) {
   EXPECT_EQ(entries[3].path, dev + "/hidraw10&col02");
   EXPECT_EQ(entries[2].deviceInstance, 0x0A00u);
   EXPECT_EQ(entries[3].deviceInstance, 0x0A01u);
+  // The USB device behind a node names the physical device; uhid has none.
+  EXPECT_EQ(backend.PhysicalDevice(entries[2].path), "usb 1-hidraw10");
+  EXPECT_EQ(backend.PhysicalDevice(entries[3].path), "usb 1-hidraw10");
+  EXPECT_EQ(backend.PhysicalDevice(entries[0].path), "");
 
   Attributes a;
   Handle keyboard = backend.Open(entries[3].path, Access::kQueryOnly);

@@ -72,6 +72,22 @@ TEST_F(KbctlTest, ListShowsKeyboardsAndBootLoaderButNoOtherDevice) {
   EXPECT_EQ(RunKbctl({"list", "--json"}).out, "[]\n");
 }
 
+// Two keyboards without serial numbers are told apart by the port the
+// system says they are on, each named by its first interface; where nothing
+// tells them apart they make one.
+TEST_F(KbctlTest, KeyboardsWithoutSerialNumbersAreToldApartByTheirPort) {
+  const auto first = bus.Plug(WithSerial(MakeKeyboard(2), u""), {.physicalDevice = "usb 1-2"});
+  const auto second = bus.Plug(WithSerial(MakeKeyboard(2), u""), {.physicalDevice = "usb 1-3"});
+  for (const auto id : {first, second}) {
+    const std::string named = bus.InterfacesOf(id).at(0).path + ": application mode, firmware ";
+    const std::string out = RunKbctl({"list"}).out;
+    EXPECT_NE(out.find(named), std::string::npos) << out;
+    EXPECT_EQ(out.find("4 interfaces"), std::string::npos) << out;
+  }
+  bus.SetDeviceOptions(second, {.physicalDevice = "usb 1-2"});
+  EXPECT_NE(RunKbctl({"list"}).out.find(", 4 interfaces, "), std::string::npos);
+}
+
 TEST_F(KbctlTest, ListJsonHasOneObjectPerKeyboardWithEscapedStrings) {
   const auto first = bus.Plug(MakeKeyboard(2));
   const auto second = bus.Plug(WithSerial(MakeKeyboard(1), u"A\"B\\C\u00e4"));

@@ -214,6 +214,13 @@ bool LinuxHidBackend::EnumerateInterfaces(std::vector<InterfaceEntry>& out) {
   return true;
 }
 
+std::string LinuxHidBackend::PhysicalDevice(const std::string& path) {
+  std::size_t collection = 0;
+  const auto node = impl_->nodes->FromInterfacePath(path, collection);
+  if (!node || node->UsbDeviceName().empty()) return {};
+  return "usb " + node->UsbDeviceName();
+}
+
 Handle LinuxHidBackend::Open(const std::string& path, Access access) {
   auto state = std::make_shared<HandleState>();
   std::size_t collection = 0;

@@ -30,6 +30,7 @@ class LinuxHidBackend : public HidBackend {
   bool BindHidAccess() override;
   void ReleaseHidAccess() override;
   bool EnumerateInterfaces(std::vector<InterfaceEntry>& out) override;
+  std::string PhysicalDevice(const std::string& path) override;
   Handle Open(const std::string& path, Access access) override;
   void Close(Handle handle) override;
   bool GetAttributes(Handle handle, Attributes& out) override;

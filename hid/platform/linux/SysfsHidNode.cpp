@@ -112,6 +112,7 @@ bool SysfsHidNode::Load(const fs::path& root, const std::string& nodeName) {
   }
 
   if (auto usb = UsbDeviceOf(hidDir_, root)) {
+    usbDevice_ = usb->filename().string();
     int bus = 0;
     int address = 0;
     const std::string busText = ReadLine(*usb / "busnum");

@@ -49,6 +49,9 @@ class SysfsHidNode {
   const std::u16string& Manufacturer() const { return manufacturer_; }
   const std::u16string& Product() const { return product_; }
   const std::u16string& SerialNumber() const { return serial_; }
+  // The USB device behind the node by its sysfs name ("1-2": bus and
+  // port), empty for a device without a USB parent (uhid).
+  const std::string& UsbDeviceName() const { return usbDevice_; }
   // Bus number and address of the USB device behind the node; false for a
   // device without a USB parent.
   bool UsbAddress(int& bus, int& address) const {
@@ -64,6 +67,7 @@ class SysfsHidNode {
   std::string devicePath_;  // "<root>/dev/<node>"
   std::filesystem::path hidDir_;
   std::uint32_t sequence_ = 0;
+  std::string usbDevice_;
   int usbBus_ = -1;
   int usbAddress_ = -1;
   bool identified_ = false;
