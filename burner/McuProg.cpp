@@ -8,7 +8,6 @@
 
 #include "base/ConsoleOutput.h"
 #include "base/ProgramArguments.h"
-#include "base/TextEncoding.h"
 #include "isp/BurnSequence.h"
 #include "version/StandardOptions.h"
 
@@ -71,14 +70,6 @@ int main(int argc, char** argv) {
   if (arguments.size() > 1) fileName = arguments[1];
   Say("You have filename: %s\n", fileName.c_str());
 
-  // The name's bytes as they are, also when they are not UTF-8: LoadFile
-  // turns the UTF-16 back into the same bytes.
-  const std::u16string wideName = hidplatform::FileNameToUtf16(fileName);
-#if defined(_WIN32)
-  const auto* libraryName = reinterpret_cast<const wchar_t*>(wideName.c_str());
-#else
-  const char16_t* libraryName = wideName.c_str();
-#endif
   using isp::BurnStage;
   isp::BurnHooks hooks;
   hooks.begin = [](BurnStage stage) {
@@ -145,7 +136,7 @@ int main(int argc, char** argv) {
     }
     Say(" ---->NG\n");
   };
-  if (!isp::RunBurn(isp::LinkedIspOperations(), libraryName, hooks).ok) {
+  if (!isp::RunBurn(isp::LinkedIspOperations(), fileName, hooks).ok) {
     return WaitAndFail();
   }
   Say(" Burnin OK, please re-plugin USB KB.\n");

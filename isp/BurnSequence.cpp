@@ -1,6 +1,9 @@
 #include "isp/BurnSequence.h"
 
 #include <optional>
+#include <string>
+
+#include "base/TextEncoding.h"
 
 namespace isp {
 
@@ -36,7 +39,13 @@ const char* BurnStageName(BurnStage stage) {
   return "?";
 }
 
-BurnOutcome RunBurn(const IspOperations& isp, const ISPDLL_CHAR* fileName, const BurnHooks& hooks) {
+BurnOutcome RunBurn(const IspOperations& isp, std::string_view fileName, const BurnHooks& hooks) {
+  const std::u16string wideName = hidplatform::FileNameToUtf16(fileName);
+#if defined(_WIN32)
+  const auto* libraryName = reinterpret_cast<const wchar_t*>(wideName.c_str());
+#else
+  const char16_t* libraryName = wideName.c_str();
+#endif
   const auto fail = [&hooks](BurnStage stage, std::int32_t result) {
     Call(hooks.failed, stage, result);
     return BurnOutcome{false, stage};
@@ -68,7 +77,8 @@ BurnOutcome RunBurn(const IspOperations& isp, const ISPDLL_CHAR* fileName, const
   std::uint32_t programSize = 0;
   std::uint32_t optionSize = 0;
   std::uint32_t thirdSize = 0;
-  result = isp.loadFile(fileName, &program, &programSize, &option, &optionSize, &third, &thirdSize);
+  result =
+      isp.loadFile(libraryName, &program, &programSize, &option, &optionSize, &third, &thirdSize);
   if (result == -1) return fail(BurnStage::kLoad, result);
   Call(hooks.loaded, programSize, optionSize);
   Call(hooks.done, BurnStage::kLoad);

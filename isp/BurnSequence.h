@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "isp/IspDll.h"
 
@@ -59,10 +60,12 @@ struct BurnOutcome {
   bool stopped = false;                   // ended by the stop hook, not by a failure
 };
 
-// Runs the whole burn of the file (a UTF-16 name, as LoadFile takes it). The
-// connection ends only after the firmware was started; on a failure it is
-// left to the caller (a process that exits drops it anyway).
-BurnOutcome RunBurn(const IspOperations& operations, const ISPDLL_CHAR* fileName,
+// Runs the whole burn of the file, named by its bytes as the user gave them
+// (LoadFile gets them as UTF-16 and turns them back into the same bytes, also
+// when they are not UTF-8). The connection ends only after the firmware was
+// started; on a failure it is left to the caller (a process that exits drops
+// it anyway).
+BurnOutcome RunBurn(const IspOperations& operations, std::string_view fileName,
                     const BurnHooks& hooks);
 
 }  // namespace isp

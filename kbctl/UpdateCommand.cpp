@@ -7,7 +7,6 @@
 
 #include "base/DeferredInterrupt.h"
 #include "base/HexText.h"
-#include "base/TextEncoding.h"
 #include "hid/platform/ErrorMessage.h"
 #include "isp/BurnSequence.h"
 #include "isp/FirmwareFile.h"
@@ -210,12 +209,6 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
     failure = isp::BurnStageName(stage);
     if (stage == isp::BurnStage::kVerify && result == 1) failure += " (the flash differs)";
   };
-  const std::u16string wideName = hidplatform::FileNameToUtf16(file);
-#if defined(_WIN32)
-  const auto* libraryName = reinterpret_cast<const wchar_t*>(wideName.c_str());
-#else
-  const char16_t* libraryName = wideName.c_str();
-#endif
   isp::BurnOutcome outcome;
   {
     // Ctrl-C waits for the stage under way: the boot loader is then between
@@ -224,7 +217,7 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
     hooks.stop = [&interrupt] { return interrupt.Requested(); };
     ConnectionEnd end{operations};
     if (onTerminal) live.emplace(log, [&operations] { return operations.getTransProgress(); });
-    outcome = isp::RunBurn(operations, libraryName, hooks);
+    outcome = isp::RunBurn(operations, file, hooks);
     // The poller stops before anything else is written.
     live.reset();
   }

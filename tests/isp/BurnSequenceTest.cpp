@@ -67,7 +67,7 @@ const isp::IspOperations kRecording{&Connect, &Load,  &Erase,  &Write,
                                     &Verify,  &Start, &Switch, &Progress};
 
 TEST(BurnSequence, RunsTheStagesInOrderAndEndsAtTheFirstFailureOrStop) {
-  const ISPDLL_CHAR name[] = {0};
+  const std::string name;
   isp::BurnHooks hooks;
   std::string seen;
   hooks.begin = [&seen](isp::BurnStage stage) { seen += isp::BurnStageName(stage)[0]; };
@@ -104,7 +104,7 @@ TEST(BurnSequence, CtrlCDuringAStageEndsTheBurnAfterIt) {
   FreeConsole();
   ASSERT_TRUE(AllocConsole());
 #endif
-  const ISPDLL_CHAR name[] = {0};
+  const std::string name;
   calls.clear();
   failAt = 0;
   interruptDuringErase = true;
