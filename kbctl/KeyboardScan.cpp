@@ -1,5 +1,6 @@
 #include "kbctl/KeyboardScan.h"
 
+#include <memory>
 #include <utility>
 
 #include "base/TextEncoding.h"
@@ -68,9 +69,25 @@ bool KeyboardScan::WaitFor(const std::function<bool(const std::vector<Keyboard>&
       [this, &done] { return done(keyboards_); }, limit);
 }
 
-void KeyboardScan::StopClaiming() {
-  claim_ = false;
-  for (Interface& entry : interfaces_) entry.device.reset();
+WriteCount KeyboardScan::WriteCommand(const keyboard::Command& command,
+                                      const std::function<bool(const Interface&)>& pick) {
+  WriteCount count;
+  for (const Interface& entry : interfaces_) {
+    if (entry.kind != DeviceKind::kKeyboard || !pick(entry)) continue;
+    ++count.tried;
+    hid::THidDevice* claimed = nullptr;
+    // An interface whose claim fails has nothing to write to.
+    if (!controller_.ClaimDeviceByIndex(claimed, entry.index)) continue;
+    const std::unique_ptr<hid::THidDevice> device(claimed);
+    const std::optional<std::uint32_t> error =
+        keyboard::WriteCommand(*device, command.code, command.argument);
+    if (!error) {
+      ++count.written;
+    } else if (!count.firstError) {
+      count.firstError = error;
+    }
+  }
+  return count;
 }
 
 bool KeyboardScan::Enumerate(hid::THidDevice* device, std::int32_t index) {
@@ -103,13 +120,12 @@ bool KeyboardScan::Enumerate(hid::THidDevice* device, std::int32_t index) {
   board.paths.push_back(entry.path);
   if (board.problem.empty()) board.problem = entry.problem;
 
-  hid::THidDevice* claimed = nullptr;
-  if (claim_ && controller_.ClaimDeviceByIndex(claimed, index)) entry.device.reset(claimed);
+  entry.index = index;
   interfaces_.push_back(std::move(entry));
   return true;
 }
 
-// Every change is a new scan: the claimed devices go back first.
+// Every change is a new scan.
 void KeyboardScan::Change(hid::THidDeviceController* sender) {
   interfaces_.clear();
   keyboards_.clear();

@@ -6,24 +6,30 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "hid/HidControllerClass.h"
+#include "keyboard/CommandReport.h"
 #include "keyboard/KeyboardIdentity.h"
 
 namespace kbctl {
 
 struct Interface {
-  // Claimed from the scan's controller for writing; null when the scan does
-  // not claim or the claim failed.
-  std::unique_ptr<hid::THidDevice> device;
   keyboard::DeviceKind kind = keyboard::DeviceKind::kOther;
   std::string path;
-  std::string problem;  // empty: writable
+  std::string problem;      // empty: writable
+  std::int32_t index = -1;  // in the scan's controller
+};
+
+// What writing one command to interfaces came to.
+struct WriteCount {
+  int tried = 0;
+  int written = 0;
+  std::optional<std::uint32_t> firstError;  // of the first write that failed
 };
 
 // One keyboard: the interfaces of one USB device.
@@ -44,15 +50,8 @@ struct Keyboard {
   bool VersionKnown() const { return version != 0; }
 };
 
-// The claimed devices go back before the controller.
 class KeyboardScan {
  public:
-  // Whether the interfaces are claimed, to be written to. A claimed device
-  // holds a handle and a pending read; Wine does not finish removing a
-  // device while a process holds one, and lists no new device until then.
-  enum class Claim { kNo, kYes };
-  explicit KeyboardScan(Claim claim) : claim_(claim == Claim::kYes) {}
-
   // False (with the reason on err) when no device can be seen at all.
   bool Run(std::ostream& err);
 
@@ -61,11 +60,13 @@ class KeyboardScan {
   bool WaitFor(const std::function<bool(const std::vector<Keyboard>&)>& done,
                std::chrono::milliseconds limit);
 
-  // Gives the claimed devices back, now and in later scans: before a wait
-  // for the keyboard to leave.
-  void StopClaiming();
+  // Writes the command to every interface in application mode that pick
+  // accepts, each claimed from the controller for its write only: a claimed
+  // device holds a handle and a pending read, and Wine does not finish
+  // removing a device while a process holds one, nor lists a new one.
+  WriteCount WriteCommand(const keyboard::Command& command,
+                          const std::function<bool(const Interface&)>& pick);
 
-  std::vector<Interface>& Interfaces() { return interfaces_; }
   const std::vector<Keyboard>& Keyboards() const { return keyboards_; }
 
  private:
@@ -77,7 +78,6 @@ class KeyboardScan {
   std::vector<Keyboard> keyboards_;
   // By IDs, serial number and physical device.
   std::map<std::tuple<std::uint16_t, std::uint16_t, std::string, std::string>, std::size_t> groups_;
-  bool claim_;
   bool done_ = false;
 };
 

@@ -64,7 +64,7 @@ void PrintJson(const std::vector<Keyboard>& keyboards, std::ostream& out) {
 }  // namespace
 
 int List(bool json, std::ostream& out, std::ostream& err) {
-  KeyboardScan scan(KeyboardScan::Claim::kNo);
+  KeyboardScan scan;
   if (!scan.Run(err)) return kExitFailed;
   if (json) {
     PrintJson(scan.Keyboards(), out);

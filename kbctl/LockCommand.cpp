@@ -1,6 +1,6 @@
 // kbctl fn-lock|mute-lock|mic-lock on|off: the lock's command report to
 // every interface of every keyboard in application mode.
-#include <optional>
+#include <algorithm>
 
 #include "hid/platform/ErrorMessage.h"
 #include "kbctl/KbctlCommands.h"
@@ -20,27 +20,15 @@ int SetLock(std::string_view lockName, bool on, std::ostream& out, std::ostream&
   const keyboard::Command& command = on ? lock->on : lock->off;
   const std::string what = std::string(lock->title) + (on ? " on" : " off");
 
-  KeyboardScan scan(KeyboardScan::Claim::kYes);
+  KeyboardScan scan;
   if (!scan.Run(err)) return kExitFailed;
-  int present = 0;
-  int written = 0;
-  std::optional<std::uint32_t> firstError;
-  bool bootLoader = false;
-  for (Interface& entry : scan.Interfaces()) {
-    if (entry.kind == DeviceKind::kBootLoader) bootLoader = true;
-    if (entry.kind != DeviceKind::kKeyboard) continue;
-    ++present;
-    // An interface whose claim failed has nothing to write to.
-    if (!entry.device) continue;
-    const std::optional<std::uint32_t> error =
-        keyboard::WriteCommand(*entry.device, command.code, command.argument);
-    if (!error) {
-      ++written;
-    } else if (!firstError) {
-      firstError = error;
-    }
-  }
+  const WriteCount count = scan.WriteCommand(command, [](const Interface&) { return true; });
+  const int present = count.tried;
+  const int written = count.written;
   if (present == 0) {
+    const bool bootLoader =
+        std::any_of(scan.Keyboards().begin(), scan.Keyboards().end(),
+                    [](const Keyboard& board) { return board.kind == DeviceKind::kBootLoader; });
     err << "kbctl: " << what << ": no keyboard in application mode found";
     if (bootLoader) err << " (a keyboard is in its boot loader: run kbctl update to recover)";
     err << ".\n";
@@ -51,8 +39,8 @@ int SetLock(std::string_view lockName, bool on, std::ostream& out, std::ostream&
                               (present == 1 ? " interface" : " interfaces");
   if (written == 0) {
     // Why, in the order a user can act on it: permissions first.
-    std::string reason =
-        firstError ? hidplatform::ShortErrorMessage(*firstError) : "no interface could be opened";
+    std::string reason = count.firstError ? hidplatform::ShortErrorMessage(*count.firstError)
+                                          : "no interface could be opened";
     for (const Keyboard& board : scan.Keyboards()) {
       if (board.kind == DeviceKind::kKeyboard && !board.problem.empty()) {
         reason = board.problem;

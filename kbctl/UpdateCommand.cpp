@@ -70,7 +70,7 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
   report.newVersion = fileVersion;
   log << "Firmware file " << file << ": version " << UpperHex(fileVersion, 4) << "\n";
 
-  std::optional<KeyboardScan> scan(std::in_place, KeyboardScan::Claim::kYes);
+  std::optional<KeyboardScan> scan(std::in_place);
   if (!scan->Run(err)) return fail("keyboard", kExitFailed, "the devices cannot be listed");
   const std::vector<Keyboard>& boards = scan->Keyboards();
   const Keyboard* chosen = nullptr;
@@ -140,29 +140,16 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
 
   if (!recovery) {
     report.stage = "restart";
-    int written = 0;
-    std::optional<std::uint32_t> firstError;
-    for (Interface& entry : scan->Interfaces()) {
-      if (entry.kind != DeviceKind::kKeyboard || !entry.device) continue;
-      if (std::find(board.paths.begin(), board.paths.end(), entry.path) == board.paths.end()) {
-        continue;
-      }
-      const std::optional<std::uint32_t> error =
-          keyboard::WriteCommand(*entry.device, keyboard::kUpdate.code, keyboard::kUpdate.argument);
-      if (!error) {
-        ++written;
-      } else if (!firstError) {
-        firstError = error;
-      }
-    }
-    if (written == 0) {
+    const WriteCount count =
+        scan->WriteCommand(keyboard::kUpdate, [&board](const Interface& entry) {
+          return std::find(board.paths.begin(), board.paths.end(), entry.path) != board.paths.end();
+        });
+    if (count.written == 0) {
       return fail("restart", kExitFailed,
                   "the update command reached no interface: " +
-                      (firstError ? hidplatform::ShortErrorMessage(*firstError)
-                                  : std::string("none could be opened")));
+                      (count.firstError ? hidplatform::ShortErrorMessage(*count.firstError)
+                                        : std::string("none could be opened")));
     }
-    // The keyboard leaves now: nothing of it stays open here meanwhile.
-    scan->StopClaiming();
     log << "Restarting " << board.Name() << " into its boot loader...\n";
     const bool appeared = scan->WaitFor(
         [](const std::vector<Keyboard>& now) {
@@ -236,17 +223,15 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
   report.stage = "return";
   log << "Waiting for the keyboard...\n";
   const std::string serial = recovery ? std::string() : board.serial;
-  std::optional<std::uint16_t> backVersion;
-  std::string backName;
-  scan.emplace(KeyboardScan::Claim::kNo);
+  std::optional<Keyboard> returned;
+  scan.emplace();
   if (!scan->Run(err)) return fail("return", kExitFailed, "the devices cannot be listed");
   const bool back = scan->WaitFor(
       [&](const std::vector<Keyboard>& now) {
         for (const Keyboard& k : now) {
           if (k.kind != DeviceKind::kKeyboard || others.count(k.Name()) != 0) continue;
           if (!serial.empty() && k.serial != serial) continue;
-          backVersion = k.version;
-          backName = k.Name();
+          returned = k;
           return true;
         }
         return false;
@@ -257,21 +242,22 @@ int UpdateStages(const UpdateOptions& options, const Environment& environment, U
                 "the keyboard did not come back in application mode; replug it (kbctl list "
                 "shows whether it still is in its boot loader)");
   }
-  report.keyboard = backName;
-  if (*backVersion == 0) {
+  report.keyboard = returned->Name();
+  if (!returned->VersionKnown()) {
     // The burn's verify stage has read the file's image back from the flash.
     report.stage = "done";
-    log << "Updated keyboard " << backName << " to version " << UpperHex(fileVersion, 4)
+    log << "Updated keyboard " << returned->Name() << " to version " << UpperHex(fileVersion, 4)
         << " (verified in the flash; the system does not report the keyboard's version)\n";
     return kExitOk;
   }
-  if (*backVersion != fileVersion) {
+  if (returned->version != fileVersion) {
     return fail("version check", kExitWrongVersion,
-                "the keyboard reports version " + UpperHex(*backVersion, 4) + ", not " +
+                "the keyboard reports version " + UpperHex(returned->version, 4) + ", not " +
                     UpperHex(fileVersion, 4));
   }
   report.stage = "done";
-  log << "Updated keyboard " << backName << " to version " << UpperHex(fileVersion, 4) << "\n";
+  log << "Updated keyboard " << returned->Name() << " to version " << UpperHex(fileVersion, 4)
+      << "\n";
   return kExitOk;
 }
 
