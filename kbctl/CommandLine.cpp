@@ -1,4 +1,5 @@
 // kbctl's command line: which command, with which options.
+#include <charconv>
 #include <chrono>
 #include <optional>
 
@@ -32,13 +33,10 @@ namespace {
 
 // 1 to 3600 whole seconds, else nothing.
 std::optional<int> WaitSeconds(const std::string& text) {
-  if (text.empty() || text.size() > 4) return std::nullopt;
   int seconds = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    seconds = seconds * 10 + (c - '0');
-  }
-  if (seconds < 1 || seconds > 3600) return std::nullopt;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, seconds);
+  if (error != std::errc() || stop != end || seconds < 1 || seconds > 3600) return std::nullopt;
   return seconds;
 }
 
